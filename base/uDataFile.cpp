@@ -1,0 +1,212 @@
+#include "base/uDataFile.h"
+
+#include "base/uExceptions.h"
+#include "base/uKeyNum.h"
+#include "base/uLocale.h"
+#include "base/uScanFormat.h"
+
+#include <limits>
+
+namespace {
+
+// Optional sign and decimal digits only, within 64 bits.
+bool ParseDecimal(const QString& AText, std::int64_t& VValue) {
+    bool lOk = false;
+    const qlonglong lValue = AText.toLongLong(&lOk, 10);
+    if (!lOk)
+        return false;
+    // toLongLong accepts surrounding blanks; the stored forms never have them.
+    if (AText.isEmpty() || AText.front().isSpace() || AText.back().isSpace())
+        return false;
+    VValue = lValue;
+    return true;
+}
+
+} // namespace
+
+QString IntToXml(std::int64_t AValue) { return QString::number(AValue); }
+
+bool XmlToInt(const QString& AText, std::int32_t& VValue) {
+    std::int64_t lValue = 0;
+    if (!ParseDecimal(AText, lValue) || lValue < std::numeric_limits<std::int32_t>::min() ||
+        lValue > std::numeric_limits<std::int32_t>::max())
+        return false;
+    VValue = static_cast<std::int32_t>(lValue);
+    return true;
+}
+
+bool XmlToUInt(const QString& AText, std::uint32_t& VValue) {
+    std::int64_t lValue = 0;
+    // A negative text is read as its 32-bit pattern, as an unsigned field written by an older build
+    // would have been.
+    if (!ParseDecimal(AText, lValue) || lValue < std::numeric_limits<std::int32_t>::min() ||
+        lValue > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    VValue = static_cast<std::uint32_t>(lValue);
+    return true;
+}
+
+QString LangIdToXml(std::uint32_t AValue) {
+    return QStringLiteral("%1").arg(AValue, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+bool XmlToLangId(const QString& AText, std::uint32_t& VValue) {
+    if (AText.isEmpty() || AText.size() > 8)
+        return false;
+    for (QChar lCh : AText) {
+        const char16_t c = lCh.unicode();
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    bool lOk = false;
+    const uint lValue = AText.toUInt(&lOk, 16);
+    if (!lOk)
+        return false;
+    VValue = lValue;
+    return true;
+}
+
+QString BoolToXml(bool AValue) { return AValue ? QStringLiteral("True") : QStringLiteral("False"); }
+
+bool XmlToBool(const QString& AText, bool& VValue) {
+    if (AText.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) {
+        VValue = true;
+        return true;
+    }
+    if (AText.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) {
+        VValue = false;
+        return true;
+    }
+    Extended lNumber = 0;
+    if (!TryStrToFloat(AText, lNumber))
+        return false;
+    VValue = lNumber != 0;
+    return true;
+}
+
+QString PointFloatToXml(Extended AValue) {
+    QString lText = FloatToStr(AValue);
+    lText.replace(DecimalSeparator(), QLatin1Char('.'));
+    return lText;
+}
+
+Extended XmlToPointFloat(const QString& AText) {
+    QString lText = AText;
+    lText.replace(QLatin1Char('.'), DecimalSeparator());
+    Extended lValue = 0;
+    return TryStrToFloat(lText, lValue) ? lValue : 0;
+}
+
+QString HourMinToXml(TTime AValue) {
+    int lHour = 0, lMin = 0, lSec = 0, lMSec = 0;
+    DecodeTime(AValue, lHour, lMin, lSec, lMSec);
+    return QStringLiteral("%1:%2").arg(lHour, 2, 10, QLatin1Char('0')).arg(lMin, 2, 10, QLatin1Char('0'));
+}
+
+bool XmlToHourMin(const QString& AText, TTime& VValue) {
+    std::int32_t lHour = 0, lMin = 0;
+    if (ScanFormat(AText, QStringLiteral("%d:%d"), {&lHour, &lMin}) < 2)
+        return false;
+    VValue = EncodeTime(lHour, lMin, 0, 0);  // raises on an hour above 23 or a minute above 59
+    return true;
+}
+
+QString RectToXml(const TRect& AValue) {
+    return QStringLiteral("[%1,%2,%3,%4]").arg(AValue.Left).arg(AValue.Top).arg(AValue.Right).arg(AValue.Bottom);
+}
+
+void XmlToRect(const QString& AText, TRect& VValue) {
+    ScanFormat(AText, QStringLiteral("[%d,%d,%d,%d]"), {&VValue.Left, &VValue.Top, &VValue.Right, &VValue.Bottom});
+}
+
+bool ItemIdOfName(const QString& AName, std::int32_t& VId) {
+    std::int32_t lId = 0;
+    if (AName.size() <= 4 || !XmlToInt(AName.mid(4), lId) || lId <= 0)
+        return false;
+    VId = lId;
+    return true;
+}
+
+QString ItemNameOfId(std::int32_t AId) { return QStringLiteral("Item%1").arg(AId); }
+
+std::unique_ptr<TMemXml> OpenDataXml(const QString& AFileName) {
+    return std::make_unique<TMemXml>(AFileName, TXmlEncoding::Utf8);
+}
+
+TMXNode* FindRootForLoad(TMemXml& AXml, std::int32_t& VMinor) {
+    TMXNode* lRoot = AXml.RootNode().ChildNodes().GetNodeByName(QLatin1String(DATA_ROOT_NAME));
+    if (!lRoot)
+        return nullptr;
+    std::int32_t lMajor = 0, lMinor = 0;
+    if (ScanFormat(lRoot->GetNodeAttr(QStringLiteral("version")), QStringLiteral("%d.%d"), {&lMajor, &lMinor}) < 2 ||
+        lMajor != 1)
+        return nullptr;
+    VMinor = lMinor;
+    return lRoot;
+}
+
+TMXNode& PrepareRootForSave(TMemXml& AXml) {
+    TMXNode& lDecl = AXml.RootNode();
+    if (!lDecl.AttrExists(QStringLiteral("version")))
+        lDecl.SetNodeAttr(QStringLiteral("version"), QStringLiteral("1.0"));
+    if (!lDecl.AttrExists(QStringLiteral("encoding")))
+        lDecl.SetNodeAttr(QStringLiteral("encoding"), QStringLiteral("utf-8"));
+
+    TMXNode& lRoot = *lDecl.ChildNodes().FindNode(QLatin1String(DATA_ROOT_NAME), true);
+    std::int32_t lMajor = 0, lMinor = 0;
+    int lCount = 0;
+    try {
+        lCount = ScanFormat(lRoot.GetNodeAttr(QStringLiteral("version")), QStringLiteral("%d.%d"), {&lMajor, &lMinor});
+    } catch (const EConvertError&) {
+        lCount = 0;  // a version that is no number at all is treated as none: the save must still go through
+    }
+    if (!(lCount >= 2 && lMajor == 1 && lMinor == 2)) {
+        if (lCount < 1 || lMajor != 1)
+            lRoot.ClearNodes();
+        lRoot.SetNodeAttr(QStringLiteral("version"), QLatin1String(DATA_VERSION));
+    }
+    return lRoot;
+}
+
+void LoadZonesFromXml(const TMXNode& ATimeZones, TTimeZoneList& AList) {
+    const TMXNodeList& lItems = ATimeZones.ChildNodes();
+    for (int i = 0; i < lItems.Count(); ++i) {
+        std::int32_t lId = 0;
+        if (!ItemIdOfName(lItems.Get(i), lId))
+            continue;
+        const TMXNode& lNode = *lItems.GetNode(i);
+        auto lZone = std::make_unique<TTarvoTimeZone>();
+        lZone->m_nId = lId;
+        lZone->m_sName = lNode.GetNodeAttr(QStringLiteral("name"));
+        XmlToHourMin(lNode.GetNodeAttr(QStringLiteral("startTime")), lZone->m_tStartTime);
+        lZone->m_nBaseCost = XmlToPointFloat(lNode.GetNodeAttr(QStringLiteral("baseCost")));
+        lZone->m_nMinCost = XmlToPointFloat(lNode.GetNodeAttr(QStringLiteral("minCost")));
+        AList.Add(std::move(lZone));
+    }
+}
+
+std::int32_t LoadCardsFromXml(const TMXNode& ACards, TCardList& AList) {
+    std::int32_t lMaxLevel = 0;
+    const TMXNodeList& lItems = ACards.ChildNodes();
+    for (int i = 0; i < lItems.Count(); ++i) {
+        std::int32_t lId = 0;
+        if (!ItemIdOfName(lItems.Get(i), lId))
+            continue;
+        const TMXNode& lNode = *lItems.GetNode(i);
+        auto lCard = std::make_unique<TCard>();
+        // A missing or empty number would parse to length 0, which equals every key presented: such a
+        // card is skipped like one whose number does not parse.
+        const QString lNumber = lNode.GetNodeAttr(QStringLiteral("number"));
+        if (lNumber.isEmpty() || !HexToKeyNum(lNumber, lCard->m_Number))
+            continue;
+        lCard->m_nId = lId;
+        lCard->m_sUserName = lNode.GetNodeAttr(QStringLiteral("name"));
+        if (const TMXNode* lComment = lNode.ChildNodes().GetNodeByName(QStringLiteral("Commant")))
+            lCard->m_sComment = lComment->GetNodeText();
+        XmlToInt(lNode.GetNodeAttr(QStringLiteral("level")), lCard->m_nLevel);
+        if (lCard->m_nLevel > lMaxLevel)
+            lMaxLevel = lCard->m_nLevel;
+        AList.Add(std::move(lCard));
+    }
+    return lMaxLevel;
+}

@@ -1,0 +1,118 @@
+#pragma once
+// In-memory XML store for the data file: a small tolerant parser and an indented CR LF writer.
+// Names are looked up without regard to case; with duplicate names a lookup finds the last entry.
+// Only elements, attributes, leaf text, the declaration and one DOCTYPE are supported.
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+class TMXNode;
+
+// Ordered children of an element: (name as written, owned node), with a lazily rebuilt name index.
+class TMXNodeList {
+public:
+    TMXNodeList() = default;
+    ~TMXNodeList();
+    TMXNodeList(const TMXNodeList&) = delete;
+    TMXNodeList& operator=(const TMXNodeList&) = delete;
+
+    int Count() const { return static_cast<int>(m_aItems.size()); }
+    TMXNode* AddNode(const QString& ANodeName);
+    // Position of the last entry named S (case-insensitive), or -1.
+    int IndexOf(const QString& S) const;
+    TMXNode* GetNodeByName(const QString& AName) const;
+    TMXNode* GetNode(int AIdx) const;       // 0 <= AIdx < Count(), else assertion (uUtils)
+    QString Get(int AIdx) const;            // element name of an entry
+    // "A\B\C": each name looked up in turn, missing ones appended when ACreate; null when not found.
+    TMXNode* FindNode(const QString& ANodePath, bool ACreate);
+    void Delete(int AIdx);
+    void Clear();
+
+private:
+    void Changed() { FNameHashValid = false; }
+    void RebuildHash() const;
+
+    std::vector<std::pair<QString, std::unique_ptr<TMXNode>>> m_aItems;
+    mutable QHash<QString, int> FNameHash;
+    mutable bool FNameHashValid = false;
+};
+
+class TMXNode {
+public:
+    TMXNode() = default;
+    TMXNode(const TMXNode&) = delete;
+    TMXNode& operator=(const TMXNode&) = delete;
+
+    TMXNodeList& ChildNodes() { return m_aNodes; }
+    const TMXNodeList& ChildNodes() const { return m_aNodes; }
+    // Attributes as "name=value" entries in file order.
+    QStringList& Attrs() { return m_aAttrs; }
+    const QStringList& Attrs() const { return m_aAttrs; }
+
+    bool NodeExists(const QString& ANode) const;
+    bool AttrExists(const QString& AAttr) const;
+    bool ValueTextExists() const { return !m_sValueText.isEmpty(); }
+    void EraseNode(const QString& ANode);
+    void ClearNodes();
+    TMXNode* AddNode(const QString& ANode);
+    // Sets the first attribute of that name (appends when missing); an empty value removes it.
+    void SetNodeAttr(const QString& AAttr, const QString& AValue);
+    QString GetNodeAttr(const QString& AAttr) const;
+    void RemoveNodeAttr(const QString& AAttr);
+    void SetNodeText(const QString& AText);  // the node must have no children (assertion, uUtils)
+    QString GetNodeText() const { return m_sValueText; }
+
+private:
+    friend class TMemXml;
+    int AttrIndex(const QString& AAttr) const;
+
+    TMXNodeList m_aNodes;
+    QStringList m_aAttrs;
+    QString m_sValueText;
+};
+
+enum class TXmlEncoding { None, Ansi, Utf8, Utf16LE, Utf16BE };
+
+class TMemXml {
+public:
+    // Stores the name and encoding and reads the file (a missing file or empty name gives an empty store).
+    // A file that cannot be read raises EInOutError.
+    explicit TMemXml(const QString& AFileName, TXmlEncoding AEncoding = TXmlEncoding::None);
+    virtual ~TMemXml();
+    TMemXml(const TMemXml&) = delete;
+    TMemXml& operator=(const TMemXml&) = delete;
+
+    const QString& FileName() const { return FFileName; }
+    TXmlEncoding Encoding() const { return FEncoding; }
+    TMXNode& RootNode() { return *m_oRootNode; }
+    const TMXNode& RootNode() const { return *m_oRootNode; }
+    QString DocType() const { return m_sDocType; }
+
+    void Clear();
+    void SetText(const QString& AText);
+    void GetText(QString& VText) const;
+    QString GetText() const;
+    // Writes the document to FileName in its encoding (BOM first when it has one). The new content goes
+    // to a temporary file in the same folder, is flushed to disk and renamed over the old file, so the
+    // file on disk is always either the old or the new complete document. Raises EInOutError.
+    void UpdateFile();
+    void Rename(const QString& AFileName, bool AReload);
+
+    virtual QString DecodeXmlValue(const QString& AStr, bool AAttr) const;
+    virtual QString EncodeXmlValue(const QString& AStr, bool AAttr) const;
+
+private:
+    void LoadFile();
+    QString AttrsToText(const TMXNode& ANode) const;
+    void NodeToText(QString& VText, const TMXNode& ANode, const QString& AName, const QString& AIndent) const;
+
+    QString FFileName;
+    TXmlEncoding FEncoding = TXmlEncoding::None;
+    std::unique_ptr<TMXNode> m_oRootNode;
+    QString m_sDocType;
+};
