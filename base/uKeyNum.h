@@ -6,11 +6,12 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 
 using TOrv_KEYNUM = std::array<std::uint8_t, 16>;
 
 inline constexpr int KEYVIEW_HEX = 0;
-inline constexpr int KEYVIEW_WINPAK = 1;  // "WIN-PAK PROXWAY" decimal of the low three bytes
+inline constexpr int KEYVIEW_WINPAK = 1; // "WIN-PAK PROXWAY" decimal of the low three bytes
 
 // Equal over the shorter length; length 0 equals every number.
 bool SameKeyNum(const TOrv_KEYNUM& A, const TOrv_KEYNUM& B);

@@ -2,6 +2,8 @@
 // In-memory XML store for the data file: a small tolerant parser and an indented CR LF writer.
 // Names are looked up without regard to case; with duplicate names a lookup finds the last entry.
 // Only elements, attributes, leaf text, the declaration and one DOCTYPE are supported.
+// Any input parses without failing; nesting deeper than TMemXml::MaxParseDepth is flattened so that
+// neither the parser, the writer nor the destructor depend on the depth of the input.
 
 #include <QHash>
 #include <QString>
@@ -26,8 +28,8 @@ public:
     // Position of the last entry named S (case-insensitive), or -1.
     int IndexOf(const QString& S) const;
     TMXNode* GetNodeByName(const QString& AName) const;
-    TMXNode* GetNode(int AIdx) const;       // 0 <= AIdx < Count(), else assertion (uUtils)
-    QString Get(int AIdx) const;            // element name of an entry
+    TMXNode* GetNode(int AIdx) const; // 0 <= AIdx < Count(), else assertion (uUtils)
+    QString Get(int AIdx) const;      // element name of an entry
     // "A\B\C": each name looked up in turn, missing ones appended when ACreate; null when not found.
     TMXNode* FindNode(const QString& ANodePath, bool ACreate);
     void Delete(int AIdx);
@@ -64,11 +66,12 @@ public:
     void SetNodeAttr(const QString& AAttr, const QString& AValue);
     QString GetNodeAttr(const QString& AAttr) const;
     void RemoveNodeAttr(const QString& AAttr);
-    void SetNodeText(const QString& AText);  // the node must have no children (assertion, uUtils)
+    void SetNodeText(const QString& AText); // the node must have no children (assertion, uUtils)
     QString GetNodeText() const { return m_sValueText; }
 
 private:
     friend class TMemXml;
+    friend class TMXNodeList;
     int AttrIndex(const QString& AAttr) const;
 
     TMXNodeList m_aNodes;
@@ -80,6 +83,10 @@ enum class TXmlEncoding { None, Ansi, Utf8, Utf16LE, Utf16BE };
 
 class TMemXml {
 public:
+    // Elements are opened by the parser down to this depth below the root; deeper start tags are added
+    // as children of the deepest open element. The writer indents at most this many tabs.
+    static constexpr int MaxParseDepth = 256;
+
     // Stores the name and encoding and reads the file (a missing file or empty name gives an empty store).
     // A file that cannot be read raises EInOutError.
     explicit TMemXml(const QString& AFileName, TXmlEncoding AEncoding = TXmlEncoding::None);
@@ -108,7 +115,8 @@ public:
 
 private:
     void LoadFile();
-    QString AttrsToText(const TMXNode& ANode) const;
+    void ParseAttrs(QStringList& VAttrs, QStringView ATag) const;
+    void AttrsToText(QString& VText, const TMXNode& ANode) const;
     void NodeToText(QString& VText, const TMXNode& ANode, const QString& AName, const QString& AIndent) const;
 
     QString FFileName;

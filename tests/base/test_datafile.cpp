@@ -115,7 +115,7 @@ TEST(DataFileRoot, PrepareForSaveByVersion) {
     const TCase lCases[] = {{"1.2", true}, {"1.1", true}, {"1", true},     {"2.0", false},
                             {nullptr, false}, {"abc", false}, {"-", false}};
     for (const TCase& c : lCases) {
-        TMemXml lXml(QString());
+        TMemXml lXml{QString()};
         QString lText = QStringLiteral("<Tarvo");
         if (c.m_sVersion)
             lText += QStringLiteral(" version=\"%1\"").arg(QString::fromLatin1(c.m_sVersion));
@@ -142,7 +142,7 @@ TEST(DataFileRoot, LoadNeedsMajorVersionOne) {
                             {"<Other version=\"1.2\"/>", false},
                             {"", false}};
     for (const TCase& c : lCases) {
-        TMemXml lXml(QString());
+        TMemXml lXml{QString()};
         lXml.SetText(QString::fromLatin1(c.m_sText));
         std::int32_t lMinor = -1;
         EXPECT_EQ(FindRootForLoad(lXml, lMinor) != nullptr, c.m_fFound) << c.m_sText;
@@ -150,7 +150,7 @@ TEST(DataFileRoot, LoadNeedsMajorVersionOne) {
 }
 
 TEST(DataFileLists, CardsSkipBadIdsAndNumbersAndGiveTheLargestLevel) {
-    TMemXml lXml(QString());
+    TMemXml lXml{QString()};
     lXml.SetText(QStringLiteral("<Cards>"
                                 "<Item3 number=\"00AB12\" name=\"Ann\" level=\"2\"><Commant>VIP &amp; friend</Commant></Item3>"
                                 "<Item0 number=\"11\"/>"
@@ -172,7 +172,7 @@ TEST(DataFileLists, CardsSkipBadIdsAndNumbersAndGiveTheLargestLevel) {
 }
 
 TEST(DataFileLists, ZoneWithBadStartTimeStopsReadingAfterTheEarlierZones) {
-    TMemXml lXml(QString());
+    TMemXml lXml{QString()};
     lXml.SetText(QStringLiteral("<TimeZones>"
                                 "<Item1 name=\"Day\" startTime=\"08:00\" baseCost=\"1.5\" minCost=\"1\"/>"
                                 "<Item2 name=\"Bad\" startTime=\"25:00\"/>"

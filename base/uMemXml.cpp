@@ -1,0 +1,582 @@
+#include "base/uMemXml.h"
+
+#include "base/uCodePage.h"
+#include "base/uExceptions.h"
+#include "base/uSafeFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <algorithm>
+
+namespace {
+
+const char* const kUnit = "uUtils";
+
+// Larger files are refused instead of being read whole into memory; data files stay far below this.
+constexpr qint64 kMaxFileSize = qint64(256) * 1024 * 1024;
+
+const QByteArray kBomUtf8("\xEF\xBB\xBF", 3);
+const QByteArray kBomUtf16LE("\xFF\xFE", 2);
+const QByteArray kBomUtf16BE("\xFE\xFF", 2);
+
+// Name and value of a "name=value" attribute entry; an entry without "=" is a name with no value.
+QStringView AttrName(const QString& AEntry) {
+    const qsizetype nEq = AEntry.indexOf(u'=');
+    return nEq < 0 ? QStringView(AEntry) : QStringView(AEntry).left(nEq);
+}
+
+QStringView AttrValue(const QString& AEntry) {
+    const qsizetype nEq = AEntry.indexOf(u'=');
+    return nEq < 0 ? QStringView() : QStringView(AEntry).mid(nEq + 1);
+}
+
+// Blanks and control characters at both ends go; other white space (no-break space) stays.
+QStringView TrimControls(QStringView AText) {
+    qsizetype nBegin = 0;
+    qsizetype nEnd = AText.size();
+    while (nBegin < nEnd && AText[nBegin].unicode() <= 0x20)
+        ++nBegin;
+    while (nEnd > nBegin && AText[nEnd - 1].unicode() <= 0x20)
+        --nEnd;
+    return AText.mid(nBegin, nEnd - nBegin);
+}
+
+QByteArray BomOf(TXmlEncoding AEncoding) {
+    switch (AEncoding) {
+    case TXmlEncoding::Utf8:
+        return kBomUtf8;
+    case TXmlEncoding::Utf16LE:
+        return kBomUtf16LE;
+    case TXmlEncoding::Utf16BE:
+        return kBomUtf16BE;
+    default:
+        return QByteArray();
+    }
+}
+
+QStringConverter::Encoding ConverterOf(TXmlEncoding AEncoding) {
+    switch (AEncoding) {
+    case TXmlEncoding::Utf16LE:
+        return QStringConverter::Utf16LE;
+    case TXmlEncoding::Utf16BE:
+        return QStringConverter::Utf16BE;
+    default:
+        return QStringConverter::Utf8;
+    }
+}
+
+QString DecodeBytes(QByteArrayView ABytes, TXmlEncoding AEncoding) {
+    if (AEncoding == TXmlEncoding::Ansi || AEncoding == TXmlEncoding::None)
+        return FromAnsi(ABytes.toByteArray());
+    // The caller has removed the one mark it expects; anything after it is content.
+    QStringDecoder oDecoder(ConverterOf(AEncoding), QStringConverter::Flag::ConvertInitialBom);
+    return oDecoder.decode(ABytes);
+}
+
+QByteArray EncodeText(const QString& AText, TXmlEncoding AEncoding) {
+    if (AEncoding == TXmlEncoding::Ansi || AEncoding == TXmlEncoding::None)
+        return ToAnsi(AText);
+    QStringEncoder oEncoder(ConverterOf(AEncoding), QStringConverter::Flag::Stateless);
+    QByteArray aBytes = BomOf(AEncoding);
+    aBytes += QByteArray(oEncoder.encode(AText));
+    return aBytes;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+// TMXNodeList
+
+TMXNodeList::~TMXNodeList() {
+    Clear();
+}
+
+TMXNode* TMXNodeList::AddNode(const QString& ANodeName) {
+    m_aItems.emplace_back(ANodeName, std::make_unique<TMXNode>());
+    // An appended entry is the last of its name, so a valid index stays valid by inserting it; this
+    // keeps "look up, append when missing" loops linear.
+    if (FNameHashValid)
+        FNameHash.insert(ANodeName.toUpper(), Count() - 1);
+    return m_aItems.back().second.get();
+}
+
+void TMXNodeList::RebuildHash() const {
+    FNameHash.clear();
+    FNameHash.reserve(std::max(256, Count()));
+    // Later entries overwrite earlier ones, so duplicate names find their last entry.
+    for (int i = 0; i < Count(); ++i)
+        FNameHash.insert(m_aItems[i].first.toUpper(), i);
+    FNameHashValid = true;
+}
+
+int TMXNodeList::IndexOf(const QString& S) const {
+    if (!FNameHashValid)
+        RebuildHash();
+    return FNameHash.value(S.toUpper(), -1);
+}
+
+TMXNode* TMXNodeList::GetNodeByName(const QString& AName) const {
+    const int nIdx = IndexOf(AName);
+    return nIdx < 0 ? nullptr : m_aItems[nIdx].second.get();
+}
+
+TMXNode* TMXNodeList::GetNode(int AIdx) const {
+    TARVO_ASSERT(AIdx >= 0 && AIdx < Count(), kUnit);
+    return m_aItems[AIdx].second.get();
+}
+
+QString TMXNodeList::Get(int AIdx) const {
+    if (AIdx < 0 || AIdx >= Count())
+        throw EListError(QStringLiteral("List index out of bounds (%1)").arg(AIdx));
+    return m_aItems[AIdx].first;
+}
+
+TMXNode* TMXNodeList::FindNode(const QString& ANodePath, bool ACreate) {
+    TARVO_ASSERT(!ANodePath.isEmpty(), kUnit);
+    TMXNodeList* pList = this;
+    TMXNode* pNode = nullptr;
+    for (QStringView sName : QStringView(ANodePath).split(u'\\')) {
+        const QString sKey = sName.toString();
+        const int nIdx = pList->IndexOf(sKey);
+        if (nIdx >= 0)
+            pNode = pList->GetNode(nIdx);
+        else if (ACreate)
+            pNode = pList->AddNode(sKey);
+        else
+            return nullptr;
+        pList = &pNode->m_aNodes;
+    }
+    return pNode;
+}
+
+void TMXNodeList::Delete(int AIdx) {
+    if (AIdx < 0 || AIdx >= Count())
+        throw EListError(QStringLiteral("List index out of bounds (%1)").arg(AIdx));
+    std::unique_ptr<TMXNode> oNode = std::move(m_aItems[AIdx].second);
+    m_aItems.erase(m_aItems.begin() + AIdx);
+    Changed();
+    // oNode frees its subtree through Clear of its own list, which does not recurse.
+}
+
+void TMXNodeList::Clear() {
+    // Frees the subtrees with a work list instead of recursion: a tree may be far deeper than the stack.
+    std::vector<std::unique_ptr<TMXNode>> aPending;
+    aPending.reserve(m_aItems.size());
+    for (auto& item : m_aItems)
+        aPending.push_back(std::move(item.second));
+    m_aItems.clear();
+    Changed();
+    while (!aPending.empty()) {
+        std::unique_ptr<TMXNode> oNode = std::move(aPending.back());
+        aPending.pop_back();
+        for (auto& item : oNode->m_aNodes.m_aItems)
+            aPending.push_back(std::move(item.second));
+        oNode->m_aNodes.m_aItems.clear();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// TMXNode
+
+bool TMXNode::NodeExists(const QString& ANode) const {
+    return m_aNodes.IndexOf(ANode) >= 0;
+}
+
+int TMXNode::AttrIndex(const QString& AAttr) const {
+    for (int i = 0; i < m_aAttrs.size(); ++i) {
+        if (AttrName(m_aAttrs[i]).compare(AAttr, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+bool TMXNode::AttrExists(const QString& AAttr) const {
+    return AttrIndex(AAttr) >= 0;
+}
+
+void TMXNode::EraseNode(const QString& ANode) {
+    const int nIdx = m_aNodes.IndexOf(ANode);
+    if (nIdx >= 0)
+        m_aNodes.Delete(nIdx);
+}
+
+void TMXNode::ClearNodes() {
+    m_aNodes.Clear();
+}
+
+TMXNode* TMXNode::AddNode(const QString& ANode) {
+    return m_aNodes.AddNode(ANode);
+}
+
+void TMXNode::SetNodeAttr(const QString& AAttr, const QString& AValue) {
+    const int nIdx = AttrIndex(AAttr);
+    if (AValue.isEmpty()) {
+        if (nIdx >= 0)
+            m_aAttrs.removeAt(nIdx);
+    } else if (nIdx >= 0) {
+        m_aAttrs[nIdx] = AAttr + u'=' + AValue;
+    } else {
+        m_aAttrs.append(AAttr + u'=' + AValue);
+    }
+}
+
+QString TMXNode::GetNodeAttr(const QString& AAttr) const {
+    const int nIdx = AttrIndex(AAttr);
+    return nIdx < 0 ? QString() : AttrValue(m_aAttrs[nIdx]).toString();
+}
+
+void TMXNode::RemoveNodeAttr(const QString& AAttr) {
+    const int nIdx = AttrIndex(AAttr);
+    if (nIdx >= 0)
+        m_aAttrs.removeAt(nIdx);
+}
+
+void TMXNode::SetNodeText(const QString& AText) {
+    TARVO_ASSERT(m_aNodes.Count() == 0, kUnit);
+    m_sValueText = AText;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// TMemXml
+
+TMemXml::TMemXml(const QString& AFileName, TXmlEncoding AEncoding)
+    : FFileName(AFileName), FEncoding(AEncoding), m_oRootNode(std::make_unique<TMXNode>()) {
+    LoadFile();
+}
+
+TMemXml::~TMemXml() = default;
+
+void TMemXml::Clear() {
+    m_oRootNode->m_aNodes.Clear();
+    m_sDocType.clear();
+}
+
+void TMemXml::Rename(const QString& AFileName, bool AReload) {
+    FFileName = AFileName;
+    if (AReload)
+        LoadFile();
+}
+
+void TMemXml::LoadFile() {
+    if (FFileName.isEmpty() || !QFileInfo::exists(FFileName)) {
+        Clear();
+        return;
+    }
+    QFile oFile(FFileName);
+    const auto fail = [this](const QString& AReason) {
+        throw EInOutError(
+            QStringLiteral("Cannot read file \"%1\": %2").arg(QDir::toNativeSeparators(FFileName), AReason));
+    };
+    if (!oFile.open(QIODevice::ReadOnly))
+        fail(oFile.errorString());
+    if (oFile.size() > kMaxFileSize)
+        fail(QStringLiteral("the file is larger than %1 bytes").arg(kMaxFileSize));
+    const QByteArray aBytes = oFile.readAll();
+    if (oFile.error() != QFileDevice::NoError)
+        fail(oFile.errorString());
+
+    QByteArrayView aContent(aBytes);
+    if (FEncoding == TXmlEncoding::None) {
+        if (aContent.startsWith(kBomUtf8))
+            FEncoding = TXmlEncoding::Utf8;
+        else if (aContent.startsWith(kBomUtf16LE))
+            FEncoding = TXmlEncoding::Utf16LE;
+        else if (aContent.startsWith(kBomUtf16BE))
+            FEncoding = TXmlEncoding::Utf16BE;
+        else
+            FEncoding = TXmlEncoding::Ansi;
+    }
+    // The declaration's encoding attribute is not consulted: the given encoding or the mark decides.
+    const QByteArray aBom = BomOf(FEncoding);
+    if (!aBom.isEmpty() && aContent.startsWith(aBom))
+        aContent = aContent.sliced(aBom.size());
+    SetText(DecodeBytes(aContent, FEncoding));
+}
+
+void TMemXml::ParseAttrs(QStringList& VAttrs, QStringView ATag) const {
+    qsizetype nPos = 0;
+    while (nPos < ATag.size()) {
+        const qsizetype nEq = ATag.indexOf(u'=', nPos);
+        if (nEq < 0)
+            return;
+        const QStringView sName = TrimControls(ATag.mid(nPos, nEq - nPos));
+        qsizetype nValue = nEq + 1;
+        if (nValue < ATag.size() && ATag[nValue] == u' ')
+            ++nValue;
+        if (nValue < ATag.size() && ATag[nValue] == u'"') {
+            const qsizetype nClose = ATag.indexOf(u'"', nValue + 1);
+            // Without a closing quote no quote is left in the tag, so no further value can be read.
+            if (nClose < 0)
+                return;
+            const QString sValue = ATag.mid(nValue + 1, nClose - nValue - 1).toString();
+            VAttrs.append(sName.toString() + u'=' + DecodeXmlValue(sValue, true));
+            nPos = nClose + 1;
+        } else {
+            // A value without quotes is skipped; the search goes on for the next "=".
+            nPos = nValue;
+        }
+    }
+}
+
+void TMemXml::SetText(const QString& AText) {
+    Clear();
+    const QStringView sText(AText);
+    const qsizetype nLen = sText.size();
+    TMXNode* const pRoot = m_oRootNode.get();
+    std::vector<TMXNode*> aStack; // open elements above the current one
+    TMXNode* pCurrent = pRoot;
+    qsizetype nFlattened = 0; // start tags past the depth limit whose end tags must not pop
+    qsizetype nPos = 0;
+
+    for (;;) {
+        const qsizetype nOpen = sText.indexOf(u'<', nPos);
+        if (nOpen < 0)
+            break;
+        const qsizetype nClose = sText.indexOf(u'>', nOpen + 1);
+        if (nClose < 0)
+            break;
+        const QStringView sTag = sText.mid(nOpen + 1, nClose - nOpen - 1);
+
+        if (sTag.startsWith(u'/')) {
+            // End tag: the name is not checked; "</>" does nothing.
+            if (sTag.size() > 1) {
+                if (nFlattened > 0) {
+                    --nFlattened;
+                } else if (!aStack.empty()) {
+                    pCurrent = aStack.back();
+                    aStack.pop_back();
+                } else {
+                    pCurrent = pRoot;
+                }
+            }
+            nPos = nClose + 1;
+            continue;
+        }
+
+        QStringView sContent = sTag;
+        const bool fClosedInItself = sTag.endsWith(u'/') || sTag.endsWith(u'?');
+        const bool fClosedBySlash = sTag.endsWith(u'/');
+        if (fClosedInItself)
+            sContent.chop(1);
+        qsizetype nNameEnd = sContent.indexOf(u' ');
+        if (nNameEnd < 0)
+            nNameEnd = sContent.size();
+        const QStringView sName = sContent.left(nNameEnd);
+
+        if (sName == u"!DOCTYPE") {
+            // The internal subset holds "<" and ">" of its own: count them from after the name.
+            qsizetype nLevel = 1;
+            qsizetype i = nOpen + 1 + nNameEnd;
+            for (; i < nLen; ++i) {
+                const char16_t c = sText[i].unicode();
+                if (c == u'<')
+                    ++nLevel;
+                else if (c == u'>' && --nLevel == 0)
+                    break;
+            }
+            if (i >= nLen) {
+                m_sDocType = sText.mid(nOpen).toString();
+                break;
+            }
+            m_sDocType = sText.mid(nOpen, i - nOpen + 1).toString();
+            nPos = i + 1;
+            continue;
+        }
+
+        const QStringView sAttrs = sContent.mid(nNameEnd);
+        nPos = nClose + 1;
+        if (sName == u"?xml") {
+            ParseAttrs(pRoot->m_aAttrs, sAttrs);
+            continue;
+        }
+
+        TMXNode* const pNode = pCurrent->AddNode(sName.toString());
+        ParseAttrs(pNode->m_aAttrs, sAttrs);
+        if (!fClosedBySlash) {
+            if (static_cast<qsizetype>(aStack.size()) + 2 <= MaxParseDepth) {
+                aStack.push_back(pCurrent);
+                pCurrent = pNode;
+            } else {
+                ++nFlattened;
+            }
+        }
+        if (fClosedInItself)
+            continue;
+
+        // Text counts only when an end tag follows it directly; anything before a child is layout.
+        const qsizetype nNext = sText.indexOf(u'<', nPos);
+        if (nNext < 0)
+            break;
+        if (nNext > nPos && nNext + 1 < nLen && sText[nNext + 1] == u'/')
+            pNode->m_sValueText = DecodeXmlValue(sText.mid(nPos, nNext - nPos).toString(), false);
+        nPos = nNext;
+    }
+}
+
+void TMemXml::AttrsToText(QString& VText, const TMXNode& ANode) const {
+    for (const QString& sEntry : ANode.m_aAttrs) {
+        VText += u' ';
+        VText += AttrName(sEntry);
+        VText += u"=\"";
+        VText += EncodeXmlValue(AttrValue(sEntry).toString(), true);
+        VText += u'"';
+    }
+}
+
+void TMemXml::NodeToText(QString& VText, const TMXNode& ANode, const QString& AName,
+                         const QString& AIndent) const {
+    // Walks the subtree with an explicit stack so that deep trees cannot exhaust the call stack.
+    // Indentation stops growing at MaxParseDepth tabs, which keeps the text linear in the tree size.
+    static const QString sTabs(MaxParseDepth, u'\t');
+    const auto indent = [&](int ALevel) {
+        VText += AIndent;
+        VText += QStringView(sTabs).left(std::min(ALevel, MaxParseDepth));
+    };
+    struct TFrame {
+        const TMXNode* pNode;
+        QString sName;
+        int nLevel;
+        int nNext;
+    };
+    std::vector<TFrame> aStack;
+
+    // Writes the start of an element; returns true when it has children to write.
+    const auto open = [&](const TMXNode& AElement, const QString& AElementName, int ALevel) {
+        indent(ALevel);
+        VText += u'<';
+        VText += AElementName;
+        AttrsToText(VText, AElement);
+        if (AElement.m_aNodes.Count() > 0) {
+            VText += u">\r\n";
+            return true;
+        }
+        if (AElement.m_sValueText.isEmpty()) {
+            VText += u"/>\r\n";
+        } else {
+            VText += u'>';
+            VText += EncodeXmlValue(AElement.m_sValueText, false);
+            VText += u"</";
+            VText += AElementName;
+            VText += u">\r\n";
+        }
+        return false;
+    };
+
+    if (open(ANode, AName, 0))
+        aStack.push_back({&ANode, AName, 0, 0});
+    while (!aStack.empty()) {
+        TFrame& top = aStack.back();
+        const TMXNodeList& aChildren = top.pNode->m_aNodes;
+        if (top.nNext < aChildren.Count()) {
+            const int nIdx = top.nNext++;
+            const int nLevel = top.nLevel + 1;
+            const TMXNode& child = *aChildren.GetNode(nIdx);
+            QString sName = aChildren.Get(nIdx);
+            if (open(child, sName, nLevel))
+                aStack.push_back({&child, std::move(sName), nLevel, 0}); // invalidates top
+            continue;
+        }
+        indent(top.nLevel);
+        VText += u"</";
+        VText += top.sName;
+        VText += u">\r\n";
+        aStack.pop_back();
+    }
+}
+
+void TMemXml::GetText(QString& VText) const {
+    VText.clear();
+    VText += u"<?xml";
+    AttrsToText(VText, *m_oRootNode);
+    VText += u"?>\r\n";
+    if (!m_sDocType.isEmpty()) {
+        VText += m_sDocType;
+        VText += u"\r\n";
+    }
+    const TMXNodeList& aTop = m_oRootNode->m_aNodes;
+    const QString sNoIndent;
+    for (int i = 0; i < aTop.Count(); ++i)
+        NodeToText(VText, *aTop.GetNode(i), aTop.Get(i), sNoIndent);
+}
+
+QString TMemXml::GetText() const {
+    QString sText;
+    GetText(sText);
+    return sText;
+}
+
+void TMemXml::UpdateFile() {
+    if (FEncoding == TXmlEncoding::None)
+        FEncoding = TXmlEncoding::Ansi;
+    WriteFileAtomically(FFileName, EncodeText(GetText(), FEncoding));
+}
+
+QString TMemXml::DecodeXmlValue(const QString& AStr, bool /*AAttr*/) const {
+    if (!AStr.contains(u'&'))
+        return AStr;
+    static const struct {
+        QStringView sEntity;
+        QChar cChar;
+    } kEntities[] = {
+        {u"&quot;", u'"'}, {u"&amp;", u'&'}, {u"&apos;", u'\''}, {u"&lt;", u'<'}, {u"&gt;", u'>'}};
+    QString sResult;
+    sResult.reserve(AStr.size());
+    const QStringView sStr(AStr);
+    qsizetype i = 0;
+    while (i < sStr.size()) {
+        const QChar c = sStr[i];
+        if (c == u'&') {
+            const QStringView sRest = sStr.mid(i);
+            bool fFound = false;
+            for (const auto& entity : kEntities) {
+                if (sRest.startsWith(entity.sEntity)) {
+                    sResult += entity.cChar;
+                    i += entity.sEntity.size();
+                    fFound = true;
+                    break;
+                }
+            }
+            if (fFound)
+                continue;
+        }
+        sResult += c;
+        ++i;
+    }
+    return sResult;
+}
+
+QString TMemXml::EncodeXmlValue(const QString& AStr, bool /*AAttr*/) const {
+    const auto special = [](QChar c) {
+        return c == u'"' || c == u'&' || c == u'\'' || c == u'<' || c == u'>';
+    };
+    if (std::none_of(AStr.cbegin(), AStr.cend(), special))
+        return AStr;
+    QString sResult;
+    sResult.reserve(AStr.size() + AStr.size() / 4 + 16);
+    for (const QChar c : AStr) {
+        switch (c.unicode()) {
+        case u'"':
+            sResult += u"&quot;";
+            break;
+        case u'&':
+            sResult += u"&amp;";
+            break;
+        case u'\'':
+            sResult += u"&apos;";
+            break;
+        case u'<':
+            sResult += u"&lt;";
+            break;
+        case u'>':
+            sResult += u"&gt;";
+            break;
+        default:
+            sResult += c;
+        }
+    }
+    return sResult;
+}
