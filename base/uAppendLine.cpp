@@ -30,7 +30,7 @@ int SetLock(int AFile, short AType) {
     lock.l_type = AType;
     lock.l_whence = SEEK_SET;
     lock.l_start = 0;
-    lock.l_len = 0;  // the whole file, however far it grows
+    lock.l_len = 0; // the whole file, however far it grows
     int rc;
     do
         rc = ::fcntl(AFile, AType == F_UNLCK ? F_OFD_SETLK : F_OFD_SETLKW, &lock);
@@ -38,7 +38,7 @@ int SetLock(int AFile, short AType) {
     return rc;
 }
 
-}  // namespace
+} // namespace
 
 bool AppendLineToFile(const QString& AText, const QString& AFileName, QString* VError) {
     QByteArray line = ToAnsi(AText);
@@ -83,6 +83,7 @@ bool AppendLineToFile(const QString& AText, const QString& AFileName, QString* V
         err = errno;
 
     if (err != 0)
-        return shortReason.isEmpty() ? Fail(AFileName, err, VError) : Fail(AFileName, shortReason, err, VError);
+        return shortReason.isEmpty() ? Fail(AFileName, err, VError)
+                                     : Fail(AFileName, shortReason, err, VError);
     return true;
 }

@@ -12,4 +12,5 @@
 // Returns false when the line could not be written completely and durably; then errno holds the
 // system's error code and VError (when given) a message naming the file and the reason. Raises nothing:
 // the caller decides how to tell the operator.
-[[nodiscard]] bool AppendLineToFile(const QString& AText, const QString& AFileName, QString* VError = nullptr);
+[[nodiscard]] bool AppendLineToFile(const QString& AText, const QString& AFileName,
+                                    QString* VError = nullptr);

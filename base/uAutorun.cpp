@@ -13,12 +13,15 @@
 
 namespace {
 
-QString SystemReason(int AErrno) { return QString::fromLocal8Bit(std::strerror(AErrno)); }
+QString SystemReason(int AErrno) {
+    return QString::fromLocal8Bit(std::strerror(AErrno));
+}
 
 // A value name becomes a file name: it must stay inside the autostart folder.
 bool IsValidName(const QString& AValueName) {
-    return !AValueName.isEmpty() && !AValueName.contains(QLatin1Char('/')) && AValueName != QLatin1String(".") &&
-           AValueName != QLatin1String("..") && !AValueName.contains(QChar(0));
+    return !AValueName.isEmpty() && !AValueName.contains(QLatin1Char('/')) &&
+           AValueName != QLatin1String(".") && AValueName != QLatin1String("..") &&
+           !AValueName.contains(QChar(0));
 }
 
 QString EntryPath(const QString& AValueName) {
@@ -30,11 +33,20 @@ QString EscapeValue(const QString& AValue) {
     QString out;
     for (QChar c : AValue) {
         switch (c.unicode()) {
-        case '\\': out += QStringLiteral("\\\\"); break;
-        case '\n': out += QStringLiteral("\\n"); break;
-        case '\r': out += QStringLiteral("\\r"); break;
-        case '\t': out += QStringLiteral("\\t"); break;
-        default: out += c;
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        default:
+            out += c;
         }
     }
     if (out.startsWith(QLatin1Char(' ')))
@@ -42,7 +54,7 @@ QString EscapeValue(const QString& AValue) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 QString AutostartDir() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
@@ -58,7 +70,7 @@ QString AutorunCommandLine(const QString& AExePath, const QString& ASwitch) {
             quoted += QLatin1Char('\\');
         quoted += c;
         if (c == QLatin1Char('%'))
-            quoted += QLatin1Char('%');  // "%%" is a literal percent sign, not a field code
+            quoted += QLatin1Char('%'); // "%%" is a literal percent sign, not a field code
     }
     QString line = QLatin1Char('"') + quoted + QLatin1Char('"');
     if (!ASwitch.isEmpty())
@@ -76,7 +88,8 @@ void SetAutorun(bool AEnable, const QString& AValueName, const QString& AData) {
     if (!QDir().mkpath(dir) || !QFileInfo(dir).isDir())
         throw Exception(QStringLiteral("Failed to create key %1: %2").arg(dir, SystemReason(errno)));
     if (!IsValidName(AValueName))
-        throw Exception(QStringLiteral("Failed to set data for '%1': %2").arg(AValueName, SystemReason(EINVAL)));
+        throw Exception(
+            QStringLiteral("Failed to set data for '%1': %2").arg(AValueName, SystemReason(EINVAL)));
     const QString text = QStringLiteral("[Desktop Entry]\n"
                                         "Type=Application\n"
                                         "Name=%1\n"
@@ -97,10 +110,12 @@ bool IsAutorun(const QString& AValueName) {
     if (!file.exists())
         return false;
     if (!file.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("Failed to get data for '%1': %2").arg(AValueName, file.errorString()));
-    const QByteArray bytes = file.read(64 * 1024);  // an entry is a few lines; cap what a strange file costs
+        throw Exception(
+            QStringLiteral("Failed to get data for '%1': %2").arg(AValueName, file.errorString()));
+    const QByteArray bytes = file.read(64 * 1024); // an entry is a few lines; cap what a strange file costs
     if (file.error() != QFileDevice::NoError)
-        throw Exception(QStringLiteral("Failed to get data for '%1': %2").arg(AValueName, file.errorString()));
+        throw Exception(
+            QStringLiteral("Failed to get data for '%1': %2").arg(AValueName, file.errorString()));
 
     bool inEntry = false, hasExec = false, isApp = false, enabled = true;
     for (const QByteArray& raw : bytes.split('\n')) {

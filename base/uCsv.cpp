@@ -13,7 +13,9 @@ namespace {
 const QChar cQuote = QLatin1Char('"');
 const QChar cSep = QLatin1Char(';');
 
-bool IsLineBreak(QChar AChar) { return AChar == QLatin1Char('\r') || AChar == QLatin1Char('\n'); }
+bool IsLineBreak(QChar AChar) {
+    return AChar == QLatin1Char('\r') || AChar == QLatin1Char('\n');
+}
 
 bool NeedsQuotes(const QString& AField) {
     for (QChar c : AField)
@@ -131,7 +133,7 @@ bool NextCsvFieldView(QStringView ALine, qsizetype& VPos, QString& VField) {
             end = n;
         VField = ALine.mid(VPos, end - VPos).toString();
     }
-    VPos = end + 1 < n ? end + 1 : -1;  // a ";" that ends the line ends it
+    VPos = end + 1 < n ? end + 1 : -1; // a ";" that ends the line ends it
     return true;
 }
 
@@ -147,7 +149,7 @@ void TakeFields(QStringView ARecord, int ACount, QStringList& VFields) {
         VFields.append(QString());
 }
 
-}  // namespace
+} // namespace
 
 void AddCsvField(QString& VLine, const QString& AField) {
     if (NeedsQuotes(AField)) {

@@ -27,9 +27,11 @@ QString ThreeParts(std::uint32_t APacked) {
     return QStringLiteral("%1.%2.%3").arg(APacked & 0xFF).arg(APacked >> 8 & 0xFF).arg(APacked >> 16 & 0xFF);
 }
 
-}  // namespace
+} // namespace
 
-QString DebugLogPath() { return JoinPath(DataDir(), QStringLiteral("Tarvo.log")); }
+QString DebugLogPath() {
+    return JoinPath(DataDir(), QStringLiteral("Tarvo.log"));
+}
 
 TLogWritten::TLogWritten(const QString& APath) : m_sFileName(APath) {}
 
@@ -52,8 +54,8 @@ bool TLogWritten::Write(QChar AMsgType, const QString& AMsgText, QString* VError
 void TLogWritten::WriteHeader() {
     const QDateTime now = ToQDateTime(Now());
     const QLocale locale = UserLocale();
-    const QString stamp =
-        locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') + locale.toString(now.time(), QLocale::LongFormat);
+    const QString stamp = locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                          locale.toString(now.time(), QLocale::LongFormat);
     // /proc/self/exe still reads the running image when its file has been replaced meanwhile.
     const std::uint32_t own = GetFileVersionPacked(QStringLiteral("/proc/self/exe"));
     const std::uint32_t reader = m_fnReaderVersion ? m_fnReaderVersion() : 0;

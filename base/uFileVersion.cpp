@@ -6,7 +6,9 @@
 namespace {
 
 // Built at run time, so that the reader's own code holds no copy of the mark for a scan to find.
-QByteArray MarkPrefix() { return QByteArray("TarvoFile") + QByteArray("Version:"); }
+QByteArray MarkPrefix() {
+    return QByteArray("TarvoFile") + QByteArray("Version:");
+}
 
 // Reads "a.b.c.d" followed by a zero byte at AAt of ABytes, each part 0..65535 (the width of the
 // version words of the original resource). False when malformed or cut off.
@@ -32,7 +34,7 @@ bool ParseMarkVersion(const QByteArray& ABytes, qsizetype AAt, std::uint32_t& VP
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::uint32_t PackVersion(unsigned AMajor, unsigned AMinor, unsigned ARelease, unsigned ABuild) {
     return (AMajor & 0xFF) | (AMinor & 0xFF) << 8 | (ARelease & 0xFF) << 16 | (ABuild & 0xFF) << 24;
@@ -51,10 +53,10 @@ std::uint32_t GetFileVersionPacked(const QString& AFileName) {
     if (!file.open(QIODevice::ReadOnly))
         return 0;
     const QByteArray prefix = MarkPrefix();
-    const qsizetype longestMark = prefix.size() + 4 * 6;  // prefix, four parts of five digits, separators
+    const qsizetype longestMark = prefix.size() + 4 * 6; // prefix, four parts of five digits, separators
     const qint64 chunkSize = 1 << 20;
-    QByteArray window;  // the unscanned tail of the previous chunk, then the next chunk
-    const qint64 maxScan = qint64(1) << 30;  // no executable of ours comes near; ends a scan of a device
+    QByteArray window;                      // the unscanned tail of the previous chunk, then the next chunk
+    const qint64 maxScan = qint64(1) << 30; // no executable of ours comes near; ends a scan of a device
     bool atEnd = false;
     for (qint64 scanned = 0; !atEnd && scanned < maxScan; scanned += chunkSize) {
         const QByteArray chunk = file.read(chunkSize);
@@ -79,4 +81,6 @@ std::uint32_t GetFileVersionPacked(const QString& AFileName) {
     return 0;
 }
 
-QString RunningExecutablePath() { return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(); }
+QString RunningExecutablePath() {
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}

@@ -106,7 +106,7 @@ TMXNode* TMXNodeList::AddNode(const QString& ANodeName) {
 
 void TMXNodeList::RebuildHash() const {
     FNameHash.clear();
-    FNameHash.reserve(std::max(256, Count()));
+    FNameHash.reserve(Count());
     // Later entries overwrite earlier ones, so duplicate names find their last entry.
     for (int i = 0; i < Count(); ++i)
         FNameHash.insert(m_aItems[i].first.toUpper(), i);

@@ -22,7 +22,7 @@ bool IsInteger(QStringView AText) {
     return AText[0] == QLatin1Char('-') || value <= std::numeric_limits<qint32>::max();
 }
 
-}  // namespace
+} // namespace
 
 TPortKind PortTypeOfName(const QString& AName) {
     if (AName.size() >= 4 && AName.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) &&

@@ -25,7 +25,7 @@ void StartDetached(const QString& AFile, const QString& AProgram, const QStringL
         Fail(AFile, process.errorString());
 }
 
-}  // namespace
+} // namespace
 
 void SetShellOpenFunc(TShellOpenFunc AFunc) {
     std::lock_guard<std::mutex> guard(g_oLock);

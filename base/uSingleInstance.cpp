@@ -16,7 +16,7 @@
 
 namespace {
 
-std::mutex g_oLock;  // guards g_hMutexFile
+std::mutex g_oLock; // guards g_hMutexFile
 int g_hMutexFile = -1;
 
 // Empty when the runtime folder cannot be made (then no lock file opens and the callers say so).
@@ -28,7 +28,9 @@ QByteArray LockPath(const QString& AName) {
     }
 }
 
-QByteArray WindowLockPath(const QString& AClass) { return LockPath(AClass + QStringLiteral(".window")); }
+QByteArray WindowLockPath(const QString& AClass) {
+    return LockPath(AClass + QStringLiteral(".window"));
+}
 
 int OpenLockFile(const QByteArray& APath) {
     if (APath.isEmpty())
@@ -48,7 +50,7 @@ int Flock(int AFile, int AOperation) {
     return rc;
 }
 
-}  // namespace
+} // namespace
 
 bool CheckSingleInstance(bool ASkip, const QStringList& AWindowClasses) {
     // Every program that checks carries the compiled-in version that GetFileVersionPacked reads.
@@ -61,7 +63,7 @@ bool CheckSingleInstance(bool ASkip, const QStringList& AWindowClasses) {
             const int fd = OpenLockFile(LockPath(QStringLiteral("Tarvo")));
             if (fd < 0)
                 return false;
-            Flock(fd, LOCK_EX);  // waits without limit; like the wait on a mutex, the result is not examined
+            Flock(fd, LOCK_EX); // waits without limit; like the wait on a mutex, the result is not examined
             g_hMutexFile = fd;
         }
     }
@@ -93,7 +95,7 @@ bool InstanceMutexBusy() {
     if (fd < 0)
         return false;
     const bool busy = Flock(fd, LOCK_EX | LOCK_NB) < 0 && errno == EWOULDBLOCK;
-    ::close(fd);  // closing drops the probe's own lock
+    ::close(fd); // closing drops the probe's own lock
     return busy;
 }
 
@@ -106,7 +108,7 @@ bool MainWindowExists(const QString& AClass) {
         fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        return false;  // no window of this class has ever been created since the runtime folder began
+        return false; // no window of this class has ever been created since the runtime folder began
     // Ask whether a write lock over the file would conflict, without taking one: probes never disturb
     // each other or a window taking its lock.
     struct flock probe {};
@@ -141,7 +143,7 @@ TMainWindowPresence::TMainWindowPresence(const QString& AClass) {
 
 TMainWindowPresence::~TMainWindowPresence() {
     if (m_hFile >= 0)
-        ::close(m_hFile);  // the lock goes with the last descriptor of its open file description
+        ::close(m_hFile); // the lock goes with the last descriptor of its open file description
 }
 
 void StartNewInstance(const QString& AProgramPath) {

@@ -18,10 +18,10 @@ public:
 
 // Fills VFields (sized to the column count, all empty) for row ARow of ARowCount rows. The result false
 // asks the export to stop; only the spreadsheet export obeys it.
-using TExportRowFunc = std::function<bool(TTableTarget* ATarget, int ARow, void* AParam,
-                                          QStringList& VFields, int ARowCount)>;
+using TExportRowFunc =
+    std::function<bool(TTableTarget* ATarget, int ARow, void* AParam, QStringList& VFields, int ARowCount)>;
 // Called once before the rows and once after them, so that callers can add their own content.
 using TExportHookProc = std::function<void(TTableTarget* ATarget, void* AParam)>;
 // Receives row ARow (ARowCount is -1 when the row count is not known beforehand); false stops the import.
-using TImportRowFunc = std::function<bool(TTableTarget* ATarget, int ARow, void* AParam,
-                                          QStringList& VFields, int ARowCount)>;
+using TImportRowFunc =
+    std::function<bool(TTableTarget* ATarget, int ARow, void* AParam, QStringList& VFields, int ARowCount)>;

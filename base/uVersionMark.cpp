@@ -25,7 +25,8 @@ __attribute__((used)) const char g_sTarvoVersionMark[] =
 
 std::uint32_t CompiledVersionPacked() {
     return std::uint32_t(TARVO_VERSION_MAJOR & 0xFF) | std::uint32_t(TARVO_VERSION_MINOR & 0xFF) << 8 |
-           std::uint32_t(TARVO_VERSION_RELEASE & 0xFF) << 16 | std::uint32_t(TARVO_VERSION_BUILD & 0xFF) << 24;
+           std::uint32_t(TARVO_VERSION_RELEASE & 0xFF) << 16 |
+           std::uint32_t(TARVO_VERSION_BUILD & 0xFF) << 24;
 }
 
 void TouchVersionMark() {

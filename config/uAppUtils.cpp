@@ -23,6 +23,8 @@ bool CheckSingleInstance(int AArgc, const char* const* AArgv) {
                                                             QString::fromLatin1(TarvoWindowClass)});
 }
 
-void StartTarvo() { StartNewInstance(JoinPath(ProgramDir(), QString::fromLatin1(TarvoWindowClass))); }
+void StartTarvo() {
+    StartNewInstance(JoinPath(ProgramDir(), QString::fromLatin1(TarvoWindowClass)));
+}
 
-}  // namespace ConfigTarvo
+} // namespace ConfigTarvo

@@ -13,7 +13,7 @@ class TAppCmdLineInfo : public TCommandLineInfo {
 public:
     void HandleParam(const QString& AParam, bool AIsSwitch, bool AIsLast) override;
 
-    bool m_fNewWin = false;  // skip the single-instance check
+    bool m_fNewWin = false; // skip the single-instance check
 };
 
 // The parsed command line, from CheckSingleInstance to the end of the deferred start-up.
@@ -26,4 +26,4 @@ bool CheckSingleInstance(int AArgc, const char* const* AArgv);
 // Starts "<program folder>/Tarvo /N" detached; raises EInOutError when it cannot be started.
 void StartTarvo();
 
-}  // namespace ConfigTarvo
+} // namespace ConfigTarvo

@@ -28,8 +28,12 @@ bool CheckSingleInstance(int AArgc, const char* const* AArgv) {
                                                             QString::fromLatin1(ConfigTarvoWindowClass)});
 }
 
-QString AutorunData(const QString& AExePath) { return AutorunCommandLine(AExePath, QStringLiteral("-autorun")); }
+QString AutorunData(const QString& AExePath) {
+    return AutorunCommandLine(AExePath, QStringLiteral("-autorun"));
+}
 
-void StartConfigTarvo() { StartNewInstance(JoinPath(ProgramDir(), QString::fromLatin1(ConfigTarvoWindowClass))); }
+void StartConfigTarvo() {
+    StartNewInstance(JoinPath(ProgramDir(), QString::fromLatin1(ConfigTarvoWindowClass)));
+}
 
-}  // namespace Tarvo
+} // namespace Tarvo

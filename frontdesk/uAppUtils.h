@@ -15,9 +15,9 @@ class TAppCmdLineInfo : public TCommandLineInfo {
 public:
     void HandleParam(const QString& AParam, bool AIsSwitch, bool AIsLast) override;
 
-    bool m_fAutorun = false;  // started by the autorun entry
-    bool m_fNewWin = false;   // skip the single-instance check
-    bool m_fShow = false;     // show the main window at start instead of only the tray icon
+    bool m_fAutorun = false; // started by the autorun entry
+    bool m_fNewWin = false;  // skip the single-instance check
+    bool m_fShow = false;    // show the main window at start instead of only the tray icon
 };
 
 // The parsed command line, from CheckSingleInstance to the end of the deferred start-up.
@@ -34,4 +34,4 @@ QString AutorunData(const QString& AExePath);
 // Starts "<program folder>/ConfigTarvo /N" detached; raises EInOutError when it cannot be started.
 void StartConfigTarvo();
 
-}  // namespace Tarvo
+} // namespace Tarvo

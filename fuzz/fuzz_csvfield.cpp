@@ -51,7 +51,7 @@ QString Line(const QStringList& AFields) {
     return line;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASize) {
     if (ASize == 0 || ASize > 64 * 1024)

@@ -221,7 +221,7 @@ std::int32_t TInbox::Next(int AInboxFd, TBusMessage& VMsg) {
             m_aBatch.clear();
             m_nPos = 0;
             for (std::string& n : ListFolder(AInboxFd))
-                if (IsMessageName(n.c_str()))
+                if (IsMessageName(n.c_str()) && !m_oStuck.count(n))
                     m_aBatch.push_back(std::move(n));
             std::sort(m_aBatch.begin(), m_aBatch.end());
             if (m_aBatch.size() > InboxBatch)
@@ -234,7 +234,14 @@ std::int32_t TInbox::Next(int AInboxFd, TBusMessage& VMsg) {
         std::int32_t r = ReadSmallFile(AInboxFd, lName.c_str(), MaxRecordBytes, lText);
         if (r == ORV_FROM_ERRNO(ENOENT))
             continue;
-        unlinkat(AInboxFd, lName.c_str(), 0);
+        if (unlinkat(AInboxFd, lName.c_str(), 0) != 0 && errno != ENOENT) {
+            // Not a file: garbage under a message's name. What cannot be removed is not read again.
+            RemoveTree(AInboxFd, lName);
+            struct stat st {};
+            if (fstatat(AInboxFd, lName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+                m_oStuck.insert(lName);
+            continue;
+        }
         if (r == ORV_OK && ParseMessage(lText, VMsg))
             return ORV_OK;
     }

@@ -23,6 +23,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,7 @@ public:
 private:
     std::vector<std::string> m_aBatch;
     std::size_t m_nPos = 0;
+    std::set<std::string> m_oStuck;
 };
 
 // A port as it lies on the bus.

@@ -29,9 +29,11 @@ TEST(AppendLine, LinesGoOutInTheCodePageWithCrLf) {
         QString m_sText;
         QByteArray m_aBytes;
     } cases[] = {
-        {"CP1252", QStringLiteral("Ren\u00e9e 12:00"), QByteArray("Ren\xE9" "e 12:00\r\n")},
+        {"CP1252", QStringLiteral("Ren\u00e9e 12:00"),
+         QByteArray("Ren\xE9"
+                    "e 12:00\r\n")},
         {"CP1251", QStringLiteral("\u0418\u0432\u0430\u043d"), QByteArray("\xC8\xE2\xE0\xED\r\n")},
-        {"CP1252", QStringLiteral("\u0418?"), QByteArray("??\r\n")},  // no mapping: the default character
+        {"CP1252", QStringLiteral("\u0418?"), QByteArray("??\r\n")}, // no mapping: the default character
         {"CP1252", QString(), QByteArray("\r\n")},
     };
     for (const auto& c : cases) {
@@ -55,8 +57,8 @@ TEST(AppendLine, FailuresAreReportedWithTheirReasonAndCreateNoFolder) {
         int m_nErrno;
     } cases[] = {
         {missing, ENOENT},
-        {dir.Path(), EISDIR},            // a folder where the file should be
-        {QStringLiteral("/dev/full"), ENOSPC},  // a full disk
+        {dir.Path(), EISDIR},                  // a folder where the file should be
+        {QStringLiteral("/dev/full"), ENOSPC}, // a full disk
         {QString(), ENOENT},
     };
     for (const auto& c : cases) {
@@ -94,7 +96,8 @@ TEST(AppendLine, AWriteThatStopsShortLeavesNoHalfLine) {
 // so that lines cross page and pipe-buffer sizes.
 QString WriterLine(int AWriter, int ALine) {
     const int length = 1 + (ALine * 7919 + AWriter * 104729) % 3001;
-    return QStringLiteral("w%1 %2 ").arg(AWriter).arg(ALine) + QString(length, QLatin1Char(char('a' + AWriter)));
+    return QStringLiteral("w%1 %2 ").arg(AWriter).arg(ALine) +
+           QString(length, QLatin1Char(char('a' + AWriter)));
 }
 
 TEST(AppendLine, ConcurrentWritersNeverInterleaveWithinALine) {
@@ -121,10 +124,10 @@ TEST(AppendLine, ConcurrentWritersNeverInterleaveWithinALine) {
 
     QByteArray content = ReadAll(path);
     ASSERT_TRUE(content.endsWith("\r\n"));
-    content.chop(1);  // the last "\n": every line then ends with "\r"
+    content.chop(1); // the last "\n": every line then ends with "\r"
     const QList<QByteArray> got = content.split('\n');
     ASSERT_EQ(got.size(), writers * lines);
-    std::map<int, int> nextOf;  // each writer's lines arrive whole and in its own order
+    std::map<int, int> nextOf; // each writer's lines arrive whole and in its own order
     for (const QByteArray& raw : got) {
         ASSERT_TRUE(raw.endsWith('\r')) << raw.left(60).toStdString() << " len " << raw.size();
         const QString line = QString::fromLatin1(raw.chopped(1));
@@ -138,4 +141,4 @@ TEST(AppendLine, ConcurrentWritersNeverInterleaveWithinALine) {
         EXPECT_EQ(nextOf[w], lines);
 }
 
-}  // namespace
+} // namespace

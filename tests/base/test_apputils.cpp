@@ -59,7 +59,8 @@ TEST(Autorun, EntryIsWrittenReadAndDeleted) {
     EXPECT_FALSE(IsAutorun(QStringLiteral("Tarvo")));
 
     // A path with the characters an Exec key treats specially: quoted, then escaped as a string value.
-    const QString command = AutorunCommandLine(QStringLiteral("/opt/my $app\\x/100%/Tarvo"), QStringLiteral("-autorun"));
+    const QString command =
+        AutorunCommandLine(QStringLiteral("/opt/my $app\\x/100%/Tarvo"), QStringLiteral("-autorun"));
     EXPECT_EQ(command, QStringLiteral("\"/opt/my \\$app\\\\x/100%%/Tarvo\" -autorun"));
     SetAutorun(true, QStringLiteral("Tarvo"), command);
     EXPECT_EQ(ReadAll(entry), QByteArray("[Desktop Entry]\n"
@@ -73,7 +74,7 @@ TEST(Autorun, EntryIsWrittenReadAndDeleted) {
     SetAutorun(false, QStringLiteral("Tarvo"), QString());
     EXPECT_FALSE(QFile::exists(entry));
     EXPECT_FALSE(IsAutorun(QStringLiteral("Tarvo")));
-    SetAutorun(false, QStringLiteral("Tarvo"), QString());  // deleting a missing entry is no error
+    SetAutorun(false, QStringLiteral("Tarvo"), QString()); // deleting a missing entry is no error
 }
 
 TEST(Autorun, EntriesTheDesktopWouldNotRunDoNotCount) {
@@ -103,18 +104,22 @@ TEST(Autorun, FailuresNameWhatFailed) {
         // The configuration folder is a file: the autostart folder cannot be created.
         const QString file = dir.WriteFile(QStringLiteral("plain"), "x");
         TEnvOverride env("XDG_CONFIG_HOME", QFile::encodeName(file));
-        EXPECT_TRUE(MessageOf([] { SetAutorun(true, QStringLiteral("Tarvo"), QStringLiteral("x")); })
-                        .startsWith(QStringLiteral("Failed to create key ") + file + QStringLiteral("/autostart")));
+        EXPECT_TRUE(
+            MessageOf([] {
+                SetAutorun(true, QStringLiteral("Tarvo"), QStringLiteral("x"));
+            }).startsWith(QStringLiteral("Failed to create key ") + file + QStringLiteral("/autostart")));
         EXPECT_FALSE(IsAutorun(QStringLiteral("Tarvo")));
     }
     {
         // The entry is a folder: neither readable nor replaceable.
         TEnvOverride env("XDG_CONFIG_HOME", QFile::encodeName(dir.Path()));
         ASSERT_TRUE(QDir().mkpath(dir.FilePath(QStringLiteral("autostart/Tarvo.desktop/sub"))));
-        EXPECT_TRUE(MessageOf([] { IsAutorun(QStringLiteral("Tarvo")); })
-                        .startsWith(QStringLiteral("Failed to get data for 'Tarvo'")));
-        EXPECT_TRUE(MessageOf([] { SetAutorun(true, QStringLiteral("Tarvo"), QStringLiteral("x")); })
-                        .startsWith(QStringLiteral("Failed to set data for 'Tarvo'")));
+        EXPECT_TRUE(MessageOf([] {
+                        IsAutorun(QStringLiteral("Tarvo"));
+                    }).startsWith(QStringLiteral("Failed to get data for 'Tarvo'")));
+        EXPECT_TRUE(MessageOf([] {
+                        SetAutorun(true, QStringLiteral("Tarvo"), QStringLiteral("x"));
+                    }).startsWith(QStringLiteral("Failed to set data for 'Tarvo'")));
     }
     {
         // Without XDG_CONFIG_HOME the entry lives in the home folder's configuration.
@@ -129,11 +134,13 @@ TEST(PortNames, SerialPortsAreComAndANumber) {
         const char* m_pName;
         TPortKind m_nKind;
     } cases[] = {
-        {"COM7", TPortKind::Com},   {"com12", TPortKind::Com},     {"Com1", TPortKind::Com},
-        {"COM-1", TPortKind::Com},  {"COM", TPortKind::Ft},        {"COM7a", TPortKind::Ft},
-        {"COM 7", TPortKind::Ft},   {"COM7 ", TPortKind::Ft},      {"COM+", TPortKind::Ft},
-        {"COM99999999999", TPortKind::Ft},                         {"XCOM7", TPortKind::Ft},
-        {"Orv USB 1234", TPortKind::Ft}, {"", TPortKind::Ft},      {"COM2147483647", TPortKind::Com},
+        {"COM7", TPortKind::Com}, {"com12", TPortKind::Com},
+        {"Com1", TPortKind::Com}, {"COM-1", TPortKind::Com},
+        {"COM", TPortKind::Ft},   {"COM7a", TPortKind::Ft},
+        {"COM 7", TPortKind::Ft}, {"COM7 ", TPortKind::Ft},
+        {"COM+", TPortKind::Ft},  {"COM99999999999", TPortKind::Ft},
+        {"XCOM7", TPortKind::Ft}, {"Orv USB 1234", TPortKind::Ft},
+        {"", TPortKind::Ft},      {"COM2147483647", TPortKind::Com},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PortTypeOfName(QString::fromLatin1(c.m_pName)), c.m_nKind) << c.m_pName;
@@ -159,8 +166,8 @@ TEST(ShellOpen, FallbackStartsProgramsAndReportsAMissingOpener) {
     TTempDir dir;
     const QString out = dir.FilePath(QStringLiteral("out.fifo"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(out).constData(), 0600), 0);
-    const QString program =
-        dir.WriteFile(QStringLiteral("tool"), QStringLiteral("#!/bin/sh\nprintf '%s|' \"$@\" > '%1'\n").arg(out).toUtf8());
+    const QString program = dir.WriteFile(
+        QStringLiteral("tool"), QStringLiteral("#!/bin/sh\nprintf '%s|' \"$@\" > '%1'\n").arg(out).toUtf8());
     ASSERT_TRUE(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     ShellOpen(nullptr, program, QStringLiteral("one \"two three\""));
     const int fd = ::open(QFile::encodeName(out).constData(), O_RDONLY);
@@ -170,11 +177,11 @@ TEST(ShellOpen, FallbackStartsProgramsAndReportsAMissingOpener) {
     ::close(fd);
     EXPECT_EQ(QByteArray(buf, int(qMax<ssize_t>(n, 0))), QByteArray("one|two three|"));
 
-    TEnvOverride path("PATH", QFile::encodeName(dir.Path()));  // no xdg-open anywhere
+    TEnvOverride path("PATH", QFile::encodeName(dir.Path())); // no xdg-open anywhere
     const QString doc = dir.WriteFile(QStringLiteral("report.xlsx"), "x");
     const QString message = MessageOf([&] { ShellOpen(nullptr, doc); });
     EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot open \"") + doc)) << message.toStdString();
     EXPECT_TRUE(MessageOf([] { ShellOpen(nullptr, QString()); }).startsWith(QStringLiteral("Cannot open")));
 }
 
-}  // namespace
+} // namespace

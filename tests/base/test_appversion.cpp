@@ -15,8 +15,12 @@ QByteArray Filler(int ASize, char ASeed) {
 }
 
 // Put together at run time: a literal mark in this test program would be found in its own file.
-QByteArray Prefix() { return QByteArray("TarvoFile") + QByteArray("Version:"); }
-QByteArray Mark(const char* AVersion) { return Prefix() + AVersion + QByteArray(1, '\0'); }
+QByteArray Prefix() {
+    return QByteArray("TarvoFile") + QByteArray("Version:");
+}
+QByteArray Mark(const char* AVersion) {
+    return Prefix() + AVersion + QByteArray(1, '\0');
+}
 
 TEST(FileVersion, MarksReadFromFiles) {
     const int chunk = 1 << 20;
@@ -30,8 +34,7 @@ TEST(FileVersion, MarksReadFromFiles) {
         {"parts cut to 8 bits", Mark("257.2.3.65535"), PackVersion(1, 2, 3, 255)},
         {"across the read chunks", Filler(chunk - 20, 3) + Mark("2.7.1.9") + Filler(10, 4), 0x09010702u},
         {"first malformed, then good",
-         Mark("1.2.3") + Mark("1.2.3.x") + Prefix() + "1.2.3.4x" + Mark("5.6.7.8"),
-         PackVersion(5, 6, 7, 8)},
+         Mark("1.2.3") + Mark("1.2.3.x") + Prefix() + "1.2.3.4x" + Mark("5.6.7.8"), PackVersion(5, 6, 7, 8)},
         {"too wide", Mark("65536.1.1.1") + Mark("123456.1.1.1"), 0u},
         {"cut off at the end", Filler(50, 5) + Prefix() + "1.2.3.4", 0u},
         {"without a mark", Filler(3 * chunk + 7, 6), 0u},
@@ -62,4 +65,4 @@ TEST(FileVersion, Texts) {
     EXPECT_EQ(PackVersion(1, 2, 3, 4), 0x04030201u);
 }
 
-}  // namespace
+} // namespace

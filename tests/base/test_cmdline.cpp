@@ -8,7 +8,7 @@
 
 namespace {
 
-using TParam = std::tuple<QString, bool, bool>;  // text, is switch, is last
+using TParam = std::tuple<QString, bool, bool>; // text, is switch, is last
 
 class TRecordingInfo : public TCommandLineInfo {
 public:
@@ -50,8 +50,9 @@ TEST(CommandLine, SwitchNamesAndValues) {
     const struct {
         QString m_sSwitch, m_sName, m_sValue;
     } cases[] = {
-        {"AUTORUN", "autorun", ""}, {"autorun=0", "autorun", "0"}, {"a=b=c", "a", "b=c"},
-        {"=x", "", "x"},            {"Show=", "show", ""},         {"", "", ""},
+        {"AUTORUN", "autorun", ""}, {"autorun=0", "autorun", "0"},
+        {"a=b=c", "a", "b=c"},      {"=x", "", "x"},
+        {"Show=", "show", ""},      {"", "", ""},
     };
     for (const auto& c : cases) {
         QString name = QStringLiteral("old"), value = QStringLiteral("old");
@@ -66,12 +67,12 @@ TEST(CommandLine, SwitchValuesAsBooleans) {
         const char* m_pValue;
         bool m_fResult;
     } cases[] = {
-        {"", true},      {"0", false},   {"false", false}, {"FaLsE", false}, {"true", true}, {"TRUE", true},
-        {"1", true},     {"-3", true},   {"0.0", false},   {"2.5", true},    {"yes", true},  {"no", true},
-        {"0x0", true},   {"00", false},
+        {"", true},     {"0", false}, {"false", false}, {"FaLsE", false}, {"true", true},
+        {"TRUE", true}, {"1", true},  {"-3", true},     {"0.0", false},   {"2.5", true},
+        {"yes", true},  {"no", true}, {"0x0", true},    {"00", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SwitchValueToBool(QString::fromLatin1(c.m_pValue)), c.m_fResult) << c.m_pValue;
 }
 
-}  // namespace
+} // namespace

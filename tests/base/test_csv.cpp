@@ -60,13 +60,16 @@ TEST(CsvFields, ReadingLines) {
         {QStringLiteral(";;"), {"", ""}},
         {QStringLiteral("a"), {"a"}},
         {QStringLiteral("\"a\"\"b\";c"), {"a\"b", "c"}},
-        {QStringLiteral("\"ab\"cd;e"), {"ab", "e"}},     // text after the closing quote is dropped
-        {QStringLiteral("a\"b;c\""), {"a\"b", "c\""}},   // quotes inside an unquoted field stay
-        {QStringLiteral("\"abc"), {"abc"}},              // never closed: runs to the line's end
+        {QStringLiteral("\"ab\"cd;e"), {"ab", "e"}},   // text after the closing quote is dropped
+        {QStringLiteral("a\"b;c\""), {"a\"b", "c\""}}, // quotes inside an unquoted field stay
+        {QStringLiteral("\"abc"), {"abc"}},            // never closed: runs to the line's end
         {QStringLiteral("\"a;b"), {"a;b"}},
         {QStringLiteral("\""), {""}},
         {QStringLiteral("\"\";\"\""), {"", ""}},
-        {QStringLiteral("\"a\"b\"c;d"), {"a\"b", }},    // the third quote reopens: the ";" is inside
+        {QStringLiteral("\"a\"b\"c;d"),
+         {
+             "a\"b",
+         }}, // the third quote reopens: the ";" is inside
     };
     for (const auto& c : cases)
         EXPECT_EQ(SplitCsvLine(c.m_sLine), c.m_aFields) << c.m_sLine.toStdString();
@@ -97,7 +100,7 @@ TEST(CsvFields, PositionsOutsideTheLineAreUsedUp) {
 
 TEST(CsvFields, AnyFieldsRoundTripThroughRecords) {
     // Fields from an alphabet of the characters that matter, many records, one text.
-    const QChar alphabet[] = {QLatin1Char('a'), QLatin1Char(';'), QLatin1Char('"'), QLatin1Char('\r'),
+    const QChar alphabet[] = {QLatin1Char('a'),  QLatin1Char(';'), QLatin1Char('"'), QLatin1Char('\r'),
                               QLatin1Char('\n'), QLatin1Char(' '), QChar(0x00E9)};
     std::mt19937 rng(20240601);
     std::vector<QStringList> table;
@@ -132,10 +135,10 @@ TEST(CsvRecords, LineBreaksAndUnclosedQuotes) {
         {QStringLiteral("a\r\n\r\nb"), {"a", "", "b"}},
         {QStringLiteral("\r\n"), {""}},
         {QStringLiteral("\"x\r\ny\";z\r\nw"), {"\"x\r\ny\";z", "w"}},
-        {QStringLiteral("a\"\r\nb"), {"a\"", "b"}},  // a quote inside an unquoted field opens nothing
+        {QStringLiteral("a\"\r\nb"), {"a\"", "b"}}, // a quote inside an unquoted field opens nothing
         // A quote that stays open to the end damages its own line only; the rest reads line by line.
         {QStringLiteral("ok;\r\n\"open\r\ny;\r\nz\r\n"), {"ok;", "\"open", "y;", "z"}},
-        {QStringLiteral("\"x\r\ny\"\r\n"), {"\"x\r\ny\""}},  // the same field closed spans the lines
+        {QStringLiteral("\"x\r\ny\"\r\n"), {"\"x\r\ny\""}}, // the same field closed spans the lines
     };
     for (const auto& c : cases)
         EXPECT_EQ(SplitCsvRecords(c.m_sText), c.m_aRecords) << c.m_sText.toStdString();
@@ -167,14 +170,16 @@ TEST(CsvFiles, ExportWritesCodePageAndCrLfWithHooksAroundTheRows) {
             EXPECT_EQ(VFields, QStringList({"", "", ""}));
             order << QStringLiteral("row%1").arg(ARow);
             if (ARow == 0)
-                VFields = QStringList{QStringLiteral("Name"), QStringLiteral("Sum;EUR"), QStringLiteral("Note")};
+                VFields =
+                    QStringList{QStringLiteral("Name"), QStringLiteral("Sum;EUR"), QStringLiteral("Note")};
             else
-                VFields = QStringList{QStringLiteral("Ren\u00e9e"), QStringLiteral("1.50")};  // one short
-            return false;  // CSV export ignores the request to stop
+                VFields = QStringList{QStringLiteral("Ren\u00e9e"), QStringLiteral("1.50")}; // one short
+            return false; // CSV export ignores the request to stop
         },
         [&](TTableTarget*, void*) { order << QStringLiteral("before"); });
     EXPECT_EQ(order, QStringList({"before", "row0", "row1", "after"}));
-    EXPECT_EQ(ReadAll(path), QByteArray("Name;\"Sum;EUR\";Note;\r\nRen\xE9" "e;1.50;;\r\n"));
+    EXPECT_EQ(ReadAll(path), QByteArray("Name;\"Sum;EUR\";Note;\r\nRen\xE9"
+                                        "e;1.50;;\r\n"));
 }
 
 TEST(CsvFiles, ExportFailuresReachTheCaller) {
@@ -186,8 +191,9 @@ TEST(CsvFiles, ExportFailuresReachTheCaller) {
         return true;
     };
     EXPECT_THROW(ExportToCsv(path, 1, 3, nullptr, {}, throwing), EConvertError);
-    EXPECT_EQ(ReadAll(path), QByteArray("old content\r\n"));  // a failed export leaves the old file
-    EXPECT_THROW(ExportToCsv(dir.FilePath(QStringLiteral("missing/x.csv")), 1, 1, nullptr, {}, {}), EInOutError);
+    EXPECT_EQ(ReadAll(path), QByteArray("old content\r\n")); // a failed export leaves the old file
+    EXPECT_THROW(ExportToCsv(dir.FilePath(QStringLiteral("missing/x.csv")), 1, 1, nullptr, {}, {}),
+                 EInOutError);
 }
 
 std::vector<TRowCall> Import(const QString& APath, bool& VResult, int AStopAfter = -1) {
@@ -204,8 +210,9 @@ std::vector<TRowCall> Import(const QString& APath, bool& VResult, int AStopAfter
 TEST(CsvFiles, ImportKeepsTheFirstLinesFieldCount) {
     TTempDir dir;
     bool ok = false;
-    const auto calls =
-        Import(dir.WriteFile(QStringLiteral("a.csv"), "h1;h2;\r\na;b;c;d;\r\nx\r\n\r\n\"m\r\nl\";\"q\"\"\";\r\n"), ok);
+    const auto calls = Import(
+        dir.WriteFile(QStringLiteral("a.csv"), "h1;h2;\r\na;b;c;d;\r\nx\r\n\r\n\"m\r\nl\";\"q\"\"\";\r\n"),
+        ok);
     EXPECT_TRUE(ok);
     ASSERT_EQ(calls.size(), 5u);
     const QStringList expected[] = {{"h1", "h2"}, {"a", "b"}, {"x", ""}, {"", ""}, {"m\r\nl", "q\""}};
@@ -219,16 +226,17 @@ TEST(CsvFiles, ImportKeepsTheFirstLinesFieldCount) {
 TEST(CsvFiles, ImportDecodesByByteOrderMarkElseCodePage) {
     TLocaleOverride locale(QLatin1Char('.'), 1049, QStringLiteral("CP1251"));
     TTempDir dir;
-    const QString ru = QStringLiteral("\u0418\u043c\u044f");  // "Имя"
+    const QString ru = QStringLiteral("\u0418\u043c\u044f"); // "Имя"
     const struct {
         const char* m_pName;
         QByteArray m_aBytes;
     } cases[] = {
         {"ansi.csv", QByteArray("\xC8\xEC\xFF;x;\r\n")},
         {"utf8.csv", QByteArray("\xEF\xBB\xBF") + ru.toUtf8() + ";x;\r\n"},
-        {"utf16.csv", QByteArray("\xFF\xFE") +
-                          QByteArray(reinterpret_cast<const char*>(QStringLiteral("\u0418\u043c\u044f;x;\r\n").utf16()),
-                                     2 * 6 + 2 * 2)},
+        {"utf16.csv",
+         QByteArray("\xFF\xFE") +
+             QByteArray(reinterpret_cast<const char*>(QStringLiteral("\u0418\u043c\u044f;x;\r\n").utf16()),
+                        2 * 6 + 2 * 2)},
     };
     for (const auto& c : cases) {
         bool ok = false;
@@ -283,4 +291,4 @@ TEST(CsvFiles, ExportThenImportGivesTheTableBack) {
         EXPECT_EQ(calls[i].m_aFields, table[i]);
 }
 
-}  // namespace
+} // namespace

@@ -20,7 +20,7 @@ QList<QByteArray> Lines(const QString& APath) {
         return {};
     QByteArray bytes = file.readAll();
     EXPECT_TRUE(bytes.endsWith("\r\n"));
-    bytes.chop(1);  // the last "\n": every line then ends with "\r"
+    bytes.chop(1); // the last "\n": every line then ends with "\r"
     return bytes.split('\n');
 }
 
@@ -32,7 +32,7 @@ TEST(DebugLog, HeaderOncePerLogThenStampedLines) {
     {
         TLogWritten log(path);
         EXPECT_EQ(log.FileName(), path);
-        EXPECT_FALSE(QFileInfo::exists(path));  // nothing is written before the first line
+        EXPECT_FALSE(QFileInfo::exists(path)); // nothing is written before the first line
         log.SetReaderVersionFunc([] { return PackVersion(3, 29, 7, 1); });
         EXPECT_TRUE(log.Write(QLatin1Char('E'), QStringLiteral("abc")));
         clock.AdvanceMs(3600 * 1000 + 1);
@@ -54,7 +54,7 @@ TEST(DebugLog, HeaderOncePerLogThenStampedLines) {
     EXPECT_TRUE(lines[0].endsWith(")\r")) << lines[0].toStdString();
     EXPECT_EQ(lines[1], QByteArray("09:05:03.042 [E] abc\r"));
     EXPECT_EQ(lines[2], QByteArray("10:05:03.043 [I] 100% done\r"));
-    EXPECT_TRUE(lines[3].startsWith("Log ") && lines[3].contains("OrvReader v0.0.0,"));  // reader unknown
+    EXPECT_TRUE(lines[3].startsWith("Log ") && lines[3].contains("OrvReader v0.0.0,")); // reader unknown
     EXPECT_EQ(lines[4], QByteArray("10:05:03.043 [W] \r"));
 }
 
@@ -78,7 +78,8 @@ TEST(DebugLog, WritersOnSeveralThreadsKeepLinesWhole) {
     for (int t = 0; t < threads; ++t)
         workers.emplace_back([&log, t] {
             for (int i = 0; i < perThread; ++i)
-                log.Write(QLatin1Char('T'), QStringLiteral("thread %1 line %2 ").arg(t).arg(i) + QString(200, QLatin1Char('x')));
+                log.Write(QLatin1Char('T'), QStringLiteral("thread %1 line %2 ").arg(t).arg(i) +
+                                                QString(200, QLatin1Char('x')));
         });
     for (auto& w : workers)
         w.join();
@@ -98,4 +99,4 @@ TEST(DebugLog, LivesInTheDataFolder) {
     qunsetenv("TARVO_DATA_DIR");
 }
 
-}  // namespace
+} // namespace

@@ -79,14 +79,14 @@ TEST_F(SingleInstance, AWindowOfEitherProgramEndsTheStartUntilItsProcessDies) {
             TMainWindowPresence window(cls);
             const char ready = window.IsHeld() ? 'r' : 'x';
             (void)::write(AOut, &ready, 1);
-            TChild::ReadByte(AIn);  // hold the window until killed
+            TChild::ReadByte(AIn); // hold the window until killed
         });
         ASSERT_EQ(child.Receive(), 'r');
         EXPECT_TRUE(MainWindowExists(cls));
         EXPECT_FALSE(CheckSingleInstance(false, cClasses)) << cls.toStdString();
-        EXPECT_FALSE(InstanceMutexHeld());  // a refused start gives the mutex back
+        EXPECT_FALSE(InstanceMutexHeld()); // a refused start gives the mutex back
         EXPECT_FALSE(InstanceMutexBusy());
-        EXPECT_TRUE(CheckSingleInstance(true, cClasses));  // /N runs regardless
+        EXPECT_TRUE(CheckSingleInstance(true, cClasses)); // /N runs regardless
         EXPECT_FALSE(InstanceMutexHeld());
 
         child.Kill();
@@ -95,7 +95,7 @@ TEST_F(SingleInstance, AWindowOfEitherProgramEndsTheStartUntilItsProcessDies) {
         EXPECT_TRUE(InstanceMutexHeld());
         ReleaseInstanceMutex();
         EXPECT_FALSE(InstanceMutexHeld());
-        ReleaseInstanceMutex();  // a second release does nothing
+        ReleaseInstanceMutex(); // a second release does nothing
     }
 }
 
@@ -103,11 +103,11 @@ TEST_F(SingleInstance, ACrashedStartDoesNotWedgeTheNext) {
     TChild child([](int AIn, int AOut) {
         const char ready = CheckSingleInstance(false, cClasses) ? 'r' : 'x';
         (void)::write(AOut, &ready, 1);
-        TChild::ReadByte(AIn);  // crash while still in start-up, holding the mutex
+        TChild::ReadByte(AIn); // crash while still in start-up, holding the mutex
     });
     ASSERT_EQ(child.Receive(), 'r');
     EXPECT_TRUE(InstanceMutexBusy());
-    EXPECT_TRUE(CheckSingleInstance(true, cClasses));  // /N does not wait for the mutex
+    EXPECT_TRUE(CheckSingleInstance(true, cClasses)); // /N does not wait for the mutex
     child.Kill();
     EXPECT_FALSE(InstanceMutexBusy());
     EXPECT_TRUE(CheckSingleInstance(false, cClasses));
@@ -118,9 +118,9 @@ TEST_F(SingleInstance, AnOverlappingStartWaitsForTheFirstWindowThenEnds) {
         if (!CheckSingleInstance(false, cClasses))
             return;
         (void)::write(AOut, "r", 1);
-        TChild::ReadByte(AIn);  // "go": the main window is created
+        TChild::ReadByte(AIn); // "go": the main window is created
         TMainWindowPresence window(QStringLiteral("Tarvo"));
-        ReleaseInstanceMutex();  // first step of the deferred start-up
+        ReleaseInstanceMutex(); // first step of the deferred start-up
         (void)::write(AOut, "w", 1);
         TChild::ReadByte(AIn);
     });
@@ -149,7 +149,7 @@ TEST_F(SingleInstance, WindowsOfOneClassCoexist) {
 }
 
 QByteArray ReadFifo(const QString& APath) {
-    const int fd = ::open(QFile::encodeName(APath).constData(), O_RDONLY);  // waits for the writer
+    const int fd = ::open(QFile::encodeName(APath).constData(), O_RDONLY); // waits for the writer
     QByteArray bytes;
     char buf[256];
     ssize_t n;
@@ -165,10 +165,9 @@ TEST_F(SingleInstance, HandOverStartsTheProgramWithNewWindowAndLeavesNoLockBehin
     const QString hold = dir.FilePath(QStringLiteral("hold.fifo"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(out).constData(), 0600), 0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(hold).constData(), 0600), 0);
-    const QString program = dir.WriteFile(QStringLiteral("Config Tarvo"),
-                                          QStringLiteral("#!/bin/sh\nprintf '%s|' \"$@\" > '%1'\nread x < '%2'\n")
-                                              .arg(out, hold)
-                                              .toUtf8());
+    const QString program = dir.WriteFile(
+        QStringLiteral("Config Tarvo"),
+        QStringLiteral("#!/bin/sh\nprintf '%s|' \"$@\" > '%1'\nread x < '%2'\n").arg(out, hold).toUtf8());
     ASSERT_TRUE(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
     auto window = std::make_unique<TMainWindowPresence>(QStringLiteral("Tarvo"));
@@ -194,4 +193,4 @@ TEST_F(SingleInstance, HandOverStartsTheProgramWithNewWindowAndLeavesNoLockBehin
     }
 }
 
-}  // namespace
+} // namespace

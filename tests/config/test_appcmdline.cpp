@@ -10,8 +10,13 @@ TEST(ConfigCommandLine, OnlyNewWindowCounts) {
         QStringList m_aParams;
         bool m_fNewWin;
     } cases[] = {
-        {{}, false},         {{"/N"}, true},  {{"-n"}, true},         {{"n"}, false},
-        {{"-new"}, false},   {{"-n=0"}, true}, {{"-autorun", "-show"}, false},
+        {{}, false},
+        {{"/N"}, true},
+        {{"-n"}, true},
+        {{"n"}, false},
+        {{"-new"}, false},
+        {{"-n=0"}, true},
+        {{"-autorun", "-show"}, false},
     };
     for (const auto& c : cases) {
         ConfigTarvo::TAppCmdLineInfo info;
@@ -25,4 +30,4 @@ TEST(ConfigCommandLine, OnlyNewWindowCounts) {
     ConfigTarvo::g_oAppCmdLine.reset();
 }
 
-}  // namespace
+} // namespace

@@ -15,14 +15,14 @@ TEST(FrontDeskCommandLine, Switches) {
         {{"-autorun"}, true, false, false},
         {{"-autorun=0"}, false, false, false},
         {{"-autorun=false"}, false, false, false},
-        {{"-autorun=yes"}, true, false, false},  // unreadable values give true
+        {{"-autorun=yes"}, true, false, false}, // unreadable values give true
         {{"-autorun="}, true, false, false},
-        {{"-autorun=1", "-autorun=0"}, false, false, false},  // the last one counts
+        {{"-autorun=1", "-autorun=0"}, false, false, false}, // the last one counts
         {{"-N"}, false, true, false},
         {{"/n"}, false, true, false},
         {{"-Show"}, false, false, true},
-        {{"-shown", "-nn", "-autorunx", "--show"}, false, false, false},  // only exact names
-        {{"autorun", "show", "n", ""}, false, false, false},           // not switches
+        {{"-shown", "-nn", "-autorunx", "--show"}, false, false, false}, // only exact names
+        {{"autorun", "show", "n", ""}, false, false, false},             // not switches
         {{"/N", "-show", "-autorun=2"}, true, true, true},
     };
     for (const auto& c : cases) {
@@ -51,4 +51,4 @@ TEST(FrontDeskCommandLine, AutorunCommandQuotesThePath) {
               QStringLiteral("\"/opt/caf\u00e9 desk/Tarvo\" -autorun"));
 }
 
-}  // namespace
+} // namespace
