@@ -15,8 +15,8 @@ struct TField {
     std::string_view sValue;
 };
 
-// Splits "name=value" lines; false on a line without '=' or a record too long to be ours. A trailing
-// line break is optional; CR before LF is tolerated.
+// Splits "name=value" lines; false on a line without '=', a control character or a record too long
+// to be ours. A trailing line break is optional; CR before LF is tolerated.
 bool SplitRecord(std::string_view AText, std::vector<TField>& VFields) {
     if (AText.size() > MaxRecordBytes)
         return false;
@@ -28,6 +28,10 @@ bool SplitRecord(std::string_view AText, std::vector<TField>& VFields) {
             lLine.remove_suffix(1);
         if (lLine.empty())
             continue;
+        // Our records never hold control characters; a value with one would not write back the same.
+        for (char c : lLine)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                return false;
         std::size_t lEq = lLine.find('=');
         if (lEq == std::string_view::npos || lEq == 0)
             return false;

@@ -57,8 +57,9 @@ TEST(DataFileForms, BooleansAcceptWordsAnyCaseOrNumbers) {
     for (const TCase& c : lCases) {
         bool lValue = false;
         EXPECT_EQ(XmlToBool(QString::fromLatin1(c.m_sText), lValue), c.m_fOk) << c.m_sText;
-        if (c.m_fOk)
+        if (c.m_fOk) {
             EXPECT_EQ(lValue, c.m_fValue) << c.m_sText;
+        }
     }
     EXPECT_EQ(BoolToXml(true), QStringLiteral("True"));
     EXPECT_EQ(BoolToXml(false), QStringLiteral("False"));

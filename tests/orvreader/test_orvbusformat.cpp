@@ -105,6 +105,10 @@ TEST(OrvBusFormat, OutputsRoundTrip) {
     ASSERT_TRUE(ParseOutputs(FormatOutputs(lOut), lRead));
     EXPECT_EQ(lRead, lOut);
     EXPECT_FALSE(ParseOutputs("green=2\nred=0\nbeep=0\npower=0\nformat=\n", lRead));
+    // A control character would not write back the same (a CR before the line break is tolerated).
+    EXPECT_FALSE(ParseOutputs("green=0\nred=0\nbeep=0\npower=0\nformat=a\r\rb\n", lRead));
+    EXPECT_TRUE(ParseOutputs("green=0\r\nred=0\r\nbeep=0\r\npower=0\r\nformat=a b\r\n", lRead));
+    EXPECT_EQ(lRead.sFormat, u"a b");
 }
 
 TEST(OrvBusFormat, KeyHexKeepsLeadingZerosAsBytes) {
