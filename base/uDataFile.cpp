@@ -138,8 +138,11 @@ TMXNode* FindRootForLoad(TMemXml& AXml, std::int32_t& VMinor) {
     if (!lRoot)
         return nullptr;
     std::int32_t lMajor = 0, lMinor = 0;
-    if (ScanFormat(lRoot->GetNodeAttr(QStringLiteral("version")), QStringLiteral("%d.%d"), {&lMajor, &lMinor}) < 2 ||
-        lMajor != 1)
+    const int lCount =
+        ScanFormat(lRoot->GetNodeAttr(QStringLiteral("version")), QStringLiteral("%d.%d"), {&lMajor, &lMinor});
+    // A bare major version "1" is read too (as 1.0): saving keeps such a root's children, so leaving them
+    // unread would let the next save put defaults over the settings and delete every zone and card.
+    if (lCount < 1 || lMajor != 1)
         return nullptr;
     VMinor = lMinor;
     return lRoot;

@@ -46,7 +46,7 @@ QString ItemNameOfId(std::int32_t AId);
 // A store on AFileName with the UTF-8 encoding (the file is read at once).
 std::unique_ptr<TMemXml> OpenDataXml(const QString& AFileName);
 // The root element "Tarvo" when the store has one whose version has major number 1; VMinor gets the
-// minor number. Null otherwise: nothing is to be read.
+// minor number (0 for a bare "1"). Null otherwise: nothing is to be read.
 TMXNode* FindRootForLoad(TMemXml& AXml, std::int32_t& VMinor);
 // Saving starts here: declaration version/encoding when missing; the root found or created; a root of
 // another major version (or none) emptied; version set to "1.2". Returns the root.

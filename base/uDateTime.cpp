@@ -23,7 +23,7 @@ int DaysInMonth(int AYear, int AMonth) {
 }
 
 // Days between 1970-01-01 and a date of the proleptic Gregorian calendar (H. Hinnant's algorithm).
-std::int64_t DaysFromCivil(std::int64_t AYear, unsigned AMonth, unsigned ADay) {
+constexpr std::int64_t DaysFromCivil(std::int64_t AYear, unsigned AMonth, unsigned ADay) {
     AYear -= AMonth <= 2;
     const std::int64_t lEra = (AYear >= 0 ? AYear : AYear - 399) / 400;
     const unsigned lYoe = static_cast<unsigned>(AYear - lEra * 400);
@@ -46,7 +46,7 @@ void CivilFromDays(std::int64_t ADays, int& VYear, int& VMonth, int& VDay) {
     VDay = static_cast<int>(lDay);
 }
 
-const std::int64_t cDelta1970 = DaysFromCivil(1899, 12, 30); // negative: 1899 lies before 1970
+constexpr std::int64_t cDelta1970 = DaysFromCivil(1899, 12, 30); // negative: 1899 lies before 1970
 
 // The moment to the nearest millisecond. Values far outside the calendar (and NaN) are clamped so that
 // no conversion overflows; they decode to no valid date anyway.

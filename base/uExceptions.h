@@ -36,6 +36,13 @@ public:
     using Exception::Exception;
 };
 
+// A save refused because the data file was not read completely: writing it would replace or delete
+// what was never loaded. The operator has to agree explicitly.
+class EDataFileIncomplete : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // A violated programming contract; the message names the unit.
 class EAssertionFailed : public Exception {
 public:

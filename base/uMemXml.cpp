@@ -394,6 +394,11 @@ void TMemXml::SetText(const QString& AText) {
             continue;
         }
 
+        // "<>" or "< x>" names nothing: kept as an element it would be written back as "<>...</>", whose
+        // end tag is skipped on the next read, so everything after it would move inside.
+        if (sName.isEmpty())
+            continue;
+
         TMXNode* const pNode = pCurrent->AddNode(sName.toString());
         ParseAttrs(pNode->m_aAttrs, sAttrs);
         if (!fClosedBySlash) {

@@ -2,6 +2,7 @@
 // Records shared by both programs' documents: tariff time zones and cards, and the lists owning them.
 
 #include "base/uDateTime.h"
+#include "base/uExceptions.h"
 #include "base/uKeyNum.h"
 
 #include <QString>
@@ -28,37 +29,61 @@ public:
     std::int32_t m_nLevel = 0;
 };
 
-// An owning list of records with a checked accessor and identifiers that are never reused in a run.
+// An owning list of records: freeing the list or deleting an entry frees the record.
 template <class T>
 class TOwningList {
 public:
     int Count() const { return static_cast<int>(m_aItems.size()); }
     bool IsEmpty() const { return m_aItems.empty(); }
     // 0 <= AIdx < Count(), else assertion (uTarvoDoc).
-    T* Get(int AIdx) const;
-    T* Add(std::unique_ptr<T> AItem);
-    void Delete(int AIdx);  // bad index raises EListError
+    T* Get(int AIdx) const {
+        TARVO_ASSERT(AIdx >= 0 && AIdx < Count(), "uTarvoDoc");
+        return m_aItems[static_cast<size_t>(AIdx)].get();
+    }
+    T* GetItem(int AIdx) const { return Get(AIdx); }
+    T* Add(std::unique_ptr<T> AItem) {
+        m_aItems.push_back(std::move(AItem));
+        return m_aItems.back().get();
+    }
+    // 0 <= AIdx <= Count(), else assertion (uTarvoDoc).
+    T* Insert(int AIdx, std::unique_ptr<T> AItem) {
+        TARVO_ASSERT(AIdx >= 0 && AIdx <= Count(), "uTarvoDoc");
+        return m_aItems.insert(m_aItems.begin() + AIdx, std::move(AItem))->get();
+    }
+    // Frees the entry; a bad index raises EListError.
+    void Delete(int AIdx) {
+        if (AIdx < 0 || AIdx >= Count())
+            throw EListError(QStringLiteral("List index out of bounds (%1)").arg(AIdx));
+        m_aItems.erase(m_aItems.begin() + AIdx);
+    }
     void Clear() { m_aItems.clear(); }
-    // Next identifier: the first call makes it one more than the largest present (at least 1).
-    std::int32_t GenNewId();
-
-    std::int32_t m_nNextId = 0;  // 0: not computed yet; -1: identifiers exhausted
 
 protected:
     std::vector<std::unique_ptr<T>> m_aItems;
 };
 
-class TTimeZoneList : public TOwningList<TTarvoTimeZone> {
+// Zones and cards carry identifiers that are handed out once per run and never reused.
+template <class T>
+class TIdList : public TOwningList<T> {
+public:
+    // Next identifier: the first call makes it one more than the largest present (at least 1).
+    // Raises EListError when no identifier is left.
+    std::int32_t GenNewId();
+
+    std::int32_t m_nNextId = 0;  // 0: not computed yet; -1: identifiers exhausted
+};
+
+class TTimeZoneList : public TIdList<TTarvoTimeZone> {
 public:
     TTarvoTimeZone* GetZone(int AIdx) const { return Get(AIdx); }
     // By start time of day ascending, millisecond resolution.
     void SortByTime();
 };
 
-class TCardList : public TOwningList<TCard> {
+class TCardList : public TIdList<TCard> {
 public:
     TCard* GetCard(int AIdx) const { return Get(AIdx); }
 };
 
-extern template class TOwningList<TTarvoTimeZone>;
-extern template class TOwningList<TCard>;
+extern template class TIdList<TTarvoTimeZone>;
+extern template class TIdList<TCard>;

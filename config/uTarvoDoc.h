@@ -39,12 +39,6 @@ inline constexpr const char* LANG_FILE_PREFIX = "ConfigTarvo-";
 // What a card presented at the reader does in the main window.
 enum TCardRdMode : std::int32_t { crm_Inactive = 0, crm_Add = 1, crm_Find = 2, crm_Delete = 3 };
 
-// Save refused: the data file was not read completely, so saving would delete what was never loaded.
-class EDataFileIncomplete : public Exception {
-public:
-    using Exception::Exception;
-};
-
 class TTarvoDoc : public TDocUpdate {
 public:
     TTarvoDoc() = default;

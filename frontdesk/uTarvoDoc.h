@@ -45,12 +45,6 @@ inline constexpr const char* LANG_FILE_PREFIX = "Tarvo-";
 // client only connects when login and password are set as well, so the default alone contacts nothing.
 inline constexpr const char* VI_DEFAULT_SERVER = "http://127.0.0.1:80";
 
-// Save refused: the data file was not read completely (see TTarvoDoc::Save).
-class EDataFileIncomplete : public Exception {
-public:
-    using Exception::Exception;
-};
-
 class TTarvoDoc : public TDocUpdate {
 public:
     using TDocEvent = std::function<void(TTarvoDoc& ASender)>;

@@ -51,41 +51,10 @@ public:
     bool m_fRConst = false;
 };
 
-// An owning list of the day's records. Only the checked accessor is part of the contract; the rest is
-// what the business-day code needs to fill and trim the lists.
-template <class T> class TDayList {
-public:
-    int Count() const { return static_cast<int>(m_aItems.size()); }
-    bool IsEmpty() const { return m_aItems.empty(); }
-    // 0 <= AIdx < Count(), else assertion (uTarvoDoc).
-    T* GetItem(int AIdx) const {
-        TARVO_ASSERT(AIdx >= 0 && AIdx < Count(), "uTarvoDoc");
-        return m_aItems[static_cast<size_t>(AIdx)].get();
-    }
-    T* Add(std::unique_ptr<T> AItem) {
-        m_aItems.push_back(std::move(AItem));
-        return m_aItems.back().get();
-    }
-    // 0 <= AIdx <= Count(), else assertion (uTarvoDoc).
-    T* Insert(int AIdx, std::unique_ptr<T> AItem) {
-        TARVO_ASSERT(AIdx >= 0 && AIdx <= Count(), "uTarvoDoc");
-        return m_aItems.insert(m_aItems.begin() + AIdx, std::move(AItem))->get();
-    }
-    // Frees the entry; a bad index raises EListError.
-    void Delete(int AIdx) {
-        if (AIdx < 0 || AIdx >= Count())
-            throw EListError(QStringLiteral("List index out of bounds (%1)").arg(AIdx));
-        m_aItems.erase(m_aItems.begin() + AIdx);
-    }
-    void Clear() { m_aItems.clear(); }
-
-private:
-    std::vector<std::unique_ptr<T>> m_aItems;
-};
-
-class TInUserList : public TDayList<TInUser> {};
-class TRepList : public TDayList<TRepItem> {};
-class TLogList : public TDayList<TLogItem> {};
+// The day's owning lists.
+class TInUserList : public TOwningList<TInUser> {};
+class TRepList : public TOwningList<TRepItem> {};
+class TLogList : public TOwningList<TLogItem> {};
 
 // Orders log items by the time of day of their moment (date ignored, equal within one millisecond).
 class TLogTimeComparer {

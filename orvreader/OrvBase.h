@@ -41,15 +41,15 @@ typedef uint8_t TOrv_KEYNUM_C[16];
 #define ORV_FROM_ERRNO(e) ((int32_t)(0x80070000u | ((uint32_t)(e)&0xFFFFu)))
 
 #define ORV_OK ((int32_t)0x00000000)
-#define ORV_S_NO_MORE ((int32_t)0x00040101)      /* nothing (more) to fetch */
-#define ORV_S_CANCELLED ((int32_t)0x00040201)    /* stopped by the caller's callback */
+#define ORV_S_NO_MORE ((int32_t)0x00040101)   /* nothing (more) to fetch */
+#define ORV_S_CANCELLED ((int32_t)0x00040201) /* stopped by the caller's callback */
 
 #define ORV_E_NOT_INITIALIZED ((int32_t)0x80040001)
 #define ORV_E_INVALID_ARG ((int32_t)0x80040002)
 #define ORV_E_INVALID_HANDLE ((int32_t)0x80040003)
 #define ORV_E_OUT_OF_MEMORY ((int32_t)0x80040004)
 #define ORV_E_NOT_SUPPORTED ((int32_t)0x80040005)
-#define ORV_E_BUS ((int32_t)0x80040006)          /* the virtual bus folder cannot be used */
+#define ORV_E_BUS ((int32_t)0x80040006) /* the virtual bus folder cannot be used */
 #define ORV_E_WRONG_HANDLE_KIND ((int32_t)0x80040007)
 #define ORV_E_PORT_NOT_FOUND ((int32_t)0x80040203)
 #define ORV_E_PORT_BUSY ((int32_t)0x80040204)    /* another session holds the port; retry later */

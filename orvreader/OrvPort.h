@@ -32,7 +32,7 @@ typedef uint32_t TOrvP_CONNECTION_STATUS;
 /* Waiting for a reader's replies. Serial backends use these; the virtual bus answers at once and
  * keeps them only to give them back. */
 typedef struct TOrvP_WAIT_SETTINGS {
-    uint32_t nReplyTimeout;  /* ms */
+    uint32_t nReplyTimeout; /* ms */
     uint32_t nMaxTries;
     uint32_t hAbortEvent;    /* reserved, 0 */
     uint32_t nReplyTimeout0; /* ms, first reply */
@@ -56,9 +56,9 @@ typedef struct TOrvP_DEVICE_INFO {
 #define ORVP_PORT_MAX_DEVICES 4
 #define ORVP_PF_BUSY 0x1u /* a session holds the port open */
 typedef struct TOrvP_PORT_INFO {
-    TOrvP_PORT_TYPE nType;                  /* offset 0 */
-    TOrv_CHAR szName[ORVP_PORT_NAME_MAX];   /* offset 4, zero-terminated */
-    uint32_t nFlags;                        /* offset 68, ORVP_PF_... */
+    TOrvP_PORT_TYPE nType;                    /* offset 0 */
+    TOrv_CHAR szName[ORVP_PORT_NAME_MAX];     /* offset 4, zero-terminated */
+    uint32_t nFlags;                          /* offset 68, ORVP_PF_... */
     TOrv_CHAR szFriendly[ORVP_PORT_NAME_MAX]; /* offset 72, zero-terminated, may be empty */
     uint32_t nDevCount;
     TOrvP_DEVICE_INFO aDevices[ORVP_PORT_MAX_DEVICES];
@@ -74,7 +74,7 @@ typedef struct TOrvP_SEARCH_PARAMS {
     uint32_t nReserved1;
     uint32_t nReserved2;
     uint32_t nReserved3;
-    uint32_t nFlags; /* offset 16: ORVP_SF_... */
+    uint32_t nFlags;                          /* offset 16: ORVP_SF_... */
     const TOrvP_WAIT_SETTINGS* pWaitSettings; /* offset 20 (on 32-bit builds) */
     uint32_t nReserved4;
     uint32_t nReserved5;
@@ -88,8 +88,8 @@ ORV_API int32_t OrvP_SearchDevices(HORV* VSearch, const TOrvP_SEARCH_PARAMS* APa
  * TOrvR_RD_INFO for a reader, 0 for an empty port) and up to APortMax port records, the number of
  * records in VPortCount; ORV_S_NO_MORE at the end. The caller sets VInfo->rBase.cbSize to
  * sizeof(TOrvR_RD_INFO). ATimeout (ms, -1 = no limit) is not needed by the bus. */
-ORV_API int32_t OrvP_FindNextDevice(HORV ASearch, struct TOrvR_RD_INFO* VInfo, TOrvP_PORT_INFO* VPorts, uint32_t APortMax,
-                                    uint32_t* VPortCount, int32_t ATimeout);
+ORV_API int32_t OrvP_FindNextDevice(HORV ASearch, struct TOrvR_RD_INFO* VInfo, TOrvP_PORT_INFO* VPorts,
+                                    uint32_t APortMax, uint32_t* VPortCount, int32_t ATimeout);
 
 /* A snapshot of the ports that hold devices of ADevMask (0 = every port); AFlags is 0. */
 ORV_API int32_t OrvP_GetPortInfoList(HORV* VList, uint32_t* VCount, uint32_t ADevMask, uint32_t AFlags);

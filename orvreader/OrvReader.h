@@ -13,14 +13,14 @@ extern "C" {
 
 /* TOrvR_RD_TYPE */
 #define ORVR_RD_UNDEF 0u
-#define ORVR_RD_DESK 1u       /* desktop reader, 125 kHz */
-#define ORVR_RD_DESK_MF 2u    /* desktop reader, 125 kHz and 13.56 MHz */
-#define ORVR_RD_PROX 3u       /* wall-mounted proximity reader */
+#define ORVR_RD_DESK 1u    /* desktop reader, 125 kHz */
+#define ORVR_RD_DESK_MF 2u /* desktop reader, 125 kHz and 13.56 MHz */
+#define ORVR_RD_PROX 3u    /* wall-mounted proximity reader */
 #define ORVR_RD_PROX_MF 4u
-#define ORVR_RD_GUARD 5u      /* portable reader with memory */
+#define ORVR_RD_GUARD 5u /* portable reader with memory */
 #define ORVR_RD_GUARD_MF 6u
-#define ORVR_RD_KORVEL 7u     /* base station: LED G, LED R, beeper, +12 V power output */
-#define ORVR_RD_KEYBOARD 8u   /* USB keyboard-style reader */
+#define ORVR_RD_KORVEL 7u      /* base station: LED G, LED R, beeper, +12 V power output */
+#define ORVR_RD_KEYBOARD 8u    /* USB keyboard-style reader */
 #define ORVR_RD_SERIAL_TEXT 9u /* serial reader sending text lines */
 #define ORVR_RD_TYPE_COUNT 10u
 typedef uint32_t TOrvR_RD_TYPE;
@@ -72,12 +72,12 @@ typedef struct TOrvR_RD_INFO {
 
 typedef struct TOrvR_RD_OPEN_PARAMS {
     TOrvP_PORT_TYPE nPortType;
-    const TOrv_CHAR* pszPortName; /* zero-terminated, at most 31 characters */
-    uint32_t nReserved;           /* 0 */
-    TOrvR_RD_TYPE nRdType;        /* expected reader type; ORVR_RD_UNDEF accepts any */
+    const TOrv_CHAR* pszPortName;             /* zero-terminated, at most 31 characters */
+    uint32_t nReserved;                       /* 0 */
+    TOrvR_RD_TYPE nRdType;                    /* expected reader type; ORVR_RD_UNDEF accepts any */
     const TOrvP_WAIT_SETTINGS* pWaitSettings; /* NULL: the global ones */
-    uint8_t nStopBits;            /* serial ports */
-    uint32_t nFlags;              /* ORVR_OF_... */
+    uint8_t nStopBits;                        /* serial ports */
+    uint32_t nFlags;                          /* ORVR_OF_... */
 } TOrvR_RD_OPEN_PARAMS;
 
 /* Opens the reader on a port. Fails with ORV_E_PORT_NOT_FOUND when the port does not exist,

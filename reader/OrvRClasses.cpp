@@ -222,7 +222,9 @@ void TOrvReader::DrainMessages() {
     }
 }
 
-void TOrvReader::RequireActive() const { TARVO_ASSERT(Active(), UnitName); }
+void TOrvReader::RequireActive() const {
+    TARVO_ASSERT(Active(), UnitName);
+}
 
 TOrvP_CONNECTION_STATUS TOrvReader::GetConnectionStatus() {
     RequireActive();
@@ -310,8 +312,8 @@ void TOrvReader::WriteULCardPage(std::uint32_t APageN, const std::uint8_t* AData
     CheckOrvResult(OrvR_Rd_WriteULCardPage(m_hRd, APageN, AData4));
 }
 
-bool TOrvReader::UpdateFirmware(const std::uint8_t* AData, std::uint32_t ACount, TOrvR_PROGRESS_CALLBACK ACallback,
-                                void* AUserData) {
+bool TOrvReader::UpdateFirmware(const std::uint8_t* AData, std::uint32_t ACount,
+                                TOrvR_PROGRESS_CALLBACK ACallback, void* AUserData) {
     RequireActive();
     const std::int32_t r = OrvR_Rd_UpdateFirmware(m_hRd, AData, ACount, ACallback, AUserData);
     CheckOrvResult(r);
@@ -329,8 +331,8 @@ bool TOrvReader::FindT57(TOrv_KEYNUM& VNum, std::uint32_t& VPar, std::uint32_t A
     return true;
 }
 
-void TOrvReader::ReadT57Block(std::uint32_t ABlockN, std::uint8_t* VBuf4, std::uint32_t APar, std::uint32_t APsw,
-                              std::uint32_t AFlags) {
+void TOrvReader::ReadT57Block(std::uint32_t ABlockN, std::uint8_t* VBuf4, std::uint32_t APar,
+                              std::uint32_t APsw, std::uint32_t AFlags) {
     RequireActive();
     CheckOrvResult(OrvR_Rd_ReadT57Block(m_hRd, ABlockN, VBuf4, APar, APsw, AFlags));
 }

@@ -97,8 +97,8 @@ public:
     bool FindT57(TOrv_KEYNUM& VNum, std::uint32_t& VPar, std::uint32_t APsw, std::uint32_t AFlags);
     void ReadT57Block(std::uint32_t ABlockN, std::uint8_t* VBuf4, std::uint32_t APar, std::uint32_t APsw,
                       std::uint32_t AFlags);
-    void WriteT57Block(std::uint32_t ABlockN, const std::uint8_t* ABuf4, std::uint32_t APar, std::uint32_t APsw,
-                       std::uint32_t AFlags);
+    void WriteT57Block(std::uint32_t ABlockN, const std::uint8_t* ABuf4, std::uint32_t APar,
+                       std::uint32_t APsw, std::uint32_t AFlags);
     void ResetT57();
 
 private:

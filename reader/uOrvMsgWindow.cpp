@@ -68,7 +68,9 @@ bool TOrvMsgWindow::RemovePendingMessage(std::uint32_t AMsg) {
     return true;
 }
 
-void TOrvMsgWindow::Detach() { m_fWndProc = nullptr; }
+void TOrvMsgWindow::Detach() {
+    m_fWndProc = nullptr;
+}
 
 bool TOrvMsgWindow::event(QEvent* AEvent) {
     if (AEvent->type() != MsgEventType)

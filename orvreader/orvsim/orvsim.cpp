@@ -64,7 +64,8 @@ std::u16string PortArg(const std::string& AText) {
 std::uint64_t NumberArg(const std::string& AOption, const std::string& AText, std::uint64_t AMax) {
     std::uint64_t lValue = 0;
     if (!ParseUInt(AText, AMax, lValue))
-        throw TBadInput{AOption + " needs a number from 0 to " + std::to_string(AMax) + ", not \"" + AText + "\""};
+        throw TBadInput{AOption + " needs a number from 0 to " + std::to_string(AMax) + ", not \"" + AText +
+                        "\""};
     return lValue;
 }
 
@@ -157,10 +158,12 @@ int Run(int argc, char** argv) {
         ExpectPositional(lArgs, 1, "plug");
         lPlug.sName = CanonicalPortName(PortArg(lArgs.aPos[0]));
         lPlug.nPortType = IsComName(lPlug.sName) ? ORVP_PORT_COM : ORVP_PORT_FT;
-        lPlug.nModel = lArgs.oOpts.count("--model") ? std::uint32_t(NumberArg("--model", lArgs.oOpts["--model"], 9))
-                                                    : DefaultModel;
-        lPlug.nSn = lArgs.oOpts.count("--sn") ? std::int32_t(NumberArg("--sn", lArgs.oOpts["--sn"], 2147483647))
-                                              : DefaultSn(lPlug.sName);
+        lPlug.nModel = lArgs.oOpts.count("--model")
+                           ? std::uint32_t(NumberArg("--model", lArgs.oOpts["--model"], 9))
+                           : DefaultModel;
+        lPlug.nSn = lArgs.oOpts.count("--sn")
+                        ? std::int32_t(NumberArg("--sn", lArgs.oOpts["--sn"], 2147483647))
+                        : DefaultSn(lPlug.sName);
         if (lArgs.oOpts.count("--friendly")) {
             if (lPlug.nPortType != ORVP_PORT_FT)
                 throw TBadInput{"--friendly gives the serial-port name of a USB port; " + lArgs.aPos[0] +
@@ -180,7 +183,8 @@ int Run(int argc, char** argv) {
         if (!ParseKeyHex(lArgs.aPos[1], lKey))
             throw TBadInput{"key \"" + lArgs.aPos[1] + "\" is not 1 to 30 hexadecimal digits (15 bytes)"};
         if (lArgs.oOpts.count("--card-type"))
-            lCardType = std::uint32_t(NumberArg("--card-type", lArgs.oOpts["--card-type"], ORVR_CD_TYPE_COUNT - 1));
+            lCardType =
+                std::uint32_t(NumberArg("--card-type", lArgs.oOpts["--card-type"], ORVR_CD_TYPE_COUNT - 1));
     } else if (lCmd == "unplug" || lCmd == "state" || lCmd == "events") {
         lArgs = ParseArgs(argc, argv, {});
         ExpectPositional(lArgs, 1, lCmd.c_str());
@@ -209,7 +213,8 @@ int Run(int argc, char** argv) {
     if (lCmd == "plug") {
         std::int32_t r = lBus.Plug(lPlug);
         if (r == ORV_E_NAME_IN_USE)
-            return Fail(1, "serial-port name " + Utf16ToUtf8(lPlug.sFriendly.empty() ? lPlug.sName : lPlug.sFriendly) +
+            return Fail(1, "serial-port name " +
+                               Utf16ToUtf8(lPlug.sFriendly.empty() ? lPlug.sName : lPlug.sFriendly) +
                                " is already taken by another port");
         return r == ORV_OK ? 0 : Fail(1, ResultText(r, lPortText));
     }

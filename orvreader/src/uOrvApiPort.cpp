@@ -90,8 +90,8 @@ ORV_API int32_t OrvP_SearchDevices(HORV* VSearch, const TOrvP_SEARCH_PARAMS* APa
     });
 }
 
-ORV_API int32_t OrvP_FindNextDevice(HORV ASearch, TOrvR_RD_INFO* VInfo, TOrvP_PORT_INFO* VPorts, uint32_t APortMax,
-                                    uint32_t* VPortCount, int32_t) {
+ORV_API int32_t OrvP_FindNextDevice(HORV ASearch, TOrvR_RD_INFO* VInfo, TOrvP_PORT_INFO* VPorts,
+                                    uint32_t APortMax, uint32_t* VPortCount, int32_t) {
     return WithHandle<TPortsObj>(ASearch, THandleKind::Search, [&](TPortsObj& o) -> std::int32_t {
         const std::uint32_t lInfoSize = VInfo ? VInfo->rBase.cbSize : 0;
         if (VInfo && lInfoSize < sizeof(TOrvP_DEVICE_INFO))
@@ -109,7 +109,8 @@ ORV_API int32_t OrvP_FindNextDevice(HORV ASearch, TOrvR_RD_INFO* VInfo, TOrvP_PO
                     FillReaderInfo(p, *VInfo);
                 } else if (lReader) {
                     // An older, shorter record: only the device part.
-                    VInfo->rBase = {sizeof(TOrvP_DEVICE_INFO), ORVP_DEVTYPE_READER, p.nRdType, p.nSn, p.nVersion};
+                    VInfo->rBase = {sizeof(TOrvP_DEVICE_INFO), ORVP_DEVTYPE_READER, p.nRdType, p.nSn,
+                                    p.nVersion};
                 } else {
                     VInfo->rBase = {};
                     if (lInfoSize >= sizeof(TOrvR_RD_INFO))

@@ -51,11 +51,13 @@ ORV_API int32_t OrvR_Rd_Open(HORV* VHandle, const TOrvR_RD_OPEN_PARAMS* AParams,
         lReq.nStopBits = AParams->nStopBits;
         lReq.nFlags = AParams->nFlags;
         auto lObj = std::make_shared<TReaderObj>();
-        lObj->rWaitSettings = AParams->pWaitSettings ? *AParams->pWaitSettings : lCore.GlobalSettings().rWaitSettings;
+        lObj->rWaitSettings =
+            AParams->pWaitSettings ? *AParams->pWaitSettings : lCore.GlobalSettings().rWaitSettings;
         std::shared_ptr<TNotifyTarget> lNotify = lObj->pNotify;
         std::int32_t r = ORV_E_PORT_NOT_FOUND;
         for (TBackend* b : lCore.Backends()) {
-            r = b->Open(lReq, [lNotify] { lNotify->Post(); }, lObj->pReader);
+            r = b->Open(
+                lReq, [lNotify] { lNotify->Post(); }, lObj->pReader);
             if (r != ORV_E_PORT_NOT_FOUND)
                 break;
         }
@@ -264,14 +266,15 @@ ORV_API int32_t OrvR_Rd_UpdateFirmware(HORV AHandle, const uint8_t* AData, uint3
     });
 }
 
-ORV_API int32_t OrvR_Rd_FindT57(HORV AHandle, TOrv_KEYNUM_C VNum, uint32_t* VPar, uint32_t APsw, uint32_t AFlags) {
+ORV_API int32_t OrvR_Rd_FindT57(HORV AHandle, TOrv_KEYNUM_C VNum, uint32_t* VPar, uint32_t APsw,
+                                uint32_t AFlags) {
     return WithReader(AHandle, [&](TReaderObj& o) -> std::int32_t {
         return VNum ? o.pReader->FindT57(VNum, VPar, APsw, AFlags) : ORV_E_INVALID_ARG;
     });
 }
 
-ORV_API int32_t OrvR_Rd_ReadT57Block(HORV AHandle, uint32_t ABlockN, uint8_t* VBuf4, uint32_t APar, uint32_t APsw,
-                                     uint32_t AFlags) {
+ORV_API int32_t OrvR_Rd_ReadT57Block(HORV AHandle, uint32_t ABlockN, uint8_t* VBuf4, uint32_t APar,
+                                     uint32_t APsw, uint32_t AFlags) {
     return WithReader(AHandle, [&](TReaderObj& o) -> std::int32_t {
         return VBuf4 ? o.pReader->T57Block(false, ABlockN, VBuf4, APar, APsw, AFlags) : ORV_E_INVALID_ARG;
     });

@@ -142,7 +142,8 @@ bool PrintableLine(std::string_view ALine) {
     std::u16string lDummy;
     if (ALine.empty() || !Utf8ToUtf16(ALine, lDummy))
         return false;
-    return std::none_of(ALine.begin(), ALine.end(), [](char c) { return (unsigned char)c < 0x20 || c == 0x7F; });
+    return std::none_of(ALine.begin(), ALine.end(),
+                        [](char c) { return (unsigned char)c < 0x20 || c == 0x7F; });
 }
 
 } // namespace
@@ -153,7 +154,9 @@ std::uint64_t SteadyMs() {
     return std::uint64_t(t.tv_sec) * 1000 + std::uint64_t(t.tv_nsec) / 1000000;
 }
 
-std::int32_t ErrnoResult(int AErrno) { return ORV_FROM_ERRNO(AErrno == 0 ? EIO : AErrno); }
+std::int32_t ErrnoResult(int AErrno) {
+    return ORV_FROM_ERRNO(AErrno == 0 ? EIO : AErrno);
+}
 
 void TFd::Reset(int AFd) {
     if (m_h >= 0)
@@ -393,10 +396,12 @@ std::int32_t TBus::Plug(const TBusPort& APort) {
     ListPorts(lPorts);
     for (const TPortEntry& e : lPorts)
         for (const std::u16string& s : lSerialNames)
-            if (e.rPort.sName == s || (!e.rPort.sFriendly.empty() && CanonicalPortName(e.rPort.sFriendly) == s))
+            if (e.rPort.sName == s ||
+                (!e.rPort.sFriendly.empty() && CanonicalPortName(e.rPort.sFriendly) == s))
                 return ORV_E_NAME_IN_USE;
     // A folder of that name that is not a port (garbage) goes to the trash.
-    if (renameat(m_hPorts.Get(), lFolder.c_str(), m_hTrash.Get(), (lFolder + "." + UniqueSuffix()).c_str()) == 0)
+    if (renameat(m_hPorts.Get(), lFolder.c_str(), m_hTrash.Get(), (lFolder + "." + UniqueSuffix()).c_str()) ==
+        0)
         SweepTrash();
     if (mkdirat(m_hPorts.Get(), ".new", 0700) != 0)
         return ErrnoResult(errno);
@@ -589,7 +594,8 @@ std::int32_t TBus::AddDetector(TBusDetector& VDetector) {
     }
     if (r == ORV_OK) {
         lDet.hInbox.Reset(OpenFolder(lDir.Get(), "inbox"));
-        if (!lDet.hInbox.Valid() || renameat(m_hDetectors.Get(), ".new", m_hDetectors.Get(), lDet.sId.c_str()) != 0)
+        if (!lDet.hInbox.Valid() ||
+            renameat(m_hDetectors.Get(), ".new", m_hDetectors.Get(), lDet.sId.c_str()) != 0)
             r = ErrnoResult(errno);
     }
     if (r != ORV_OK) {

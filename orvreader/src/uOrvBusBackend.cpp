@@ -195,8 +195,8 @@ public:
             if (lStates[i] != ORVR_IND_UNCHANGED)
                 m_oOutputs.aOn[lOuts[i]] = lStates[i] == ORVR_IND_ON;
         char lLine[96];
-        std::snprintf(lLine, sizeof lLine, "indicator red=%s green=%s sound=%s", IndText(ARed), IndText(AGreen),
-                      IndText(ASound));
+        std::snprintf(lLine, sizeof lLine, "indicator red=%s green=%s sound=%s", IndText(ARed),
+                      IndText(AGreen), IndText(ASound));
         return Record(lLine);
     }
 
@@ -234,7 +234,9 @@ public:
     }
     std::int32_t ReadULPages(std::uint32_t, std::uint8_t*) override { return NoCard(); }
     std::int32_t WriteULPage(std::uint32_t, const std::uint8_t*) override { return NoCard(); }
-    std::int32_t FindT57(TOrv_KEYNUM_C, std::uint32_t*, std::uint32_t, std::uint32_t) override { return NoCard(); }
+    std::int32_t FindT57(TOrv_KEYNUM_C, std::uint32_t*, std::uint32_t, std::uint32_t) override {
+        return NoCard();
+    }
     std::int32_t T57Block(bool, std::uint32_t, std::uint8_t*, std::uint32_t, std::uint32_t,
                           std::uint32_t) override {
         return NoCard();
@@ -370,6 +372,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<TBackend> MakeBusBackend() { return std::make_unique<TBusBackend>(); }
+std::unique_ptr<TBackend> MakeBusBackend() {
+    return std::make_unique<TBusBackend>();
+}
 
 } // namespace Orv

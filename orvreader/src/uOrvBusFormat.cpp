@@ -319,8 +319,8 @@ bool Utf8ToUtf16(std::string_view AText, std::u16string& VText) {
                 return false;
             lCode = (lCode << 6) | (cc & 0x3F);
         }
-        if (lCode == 0 || (lLen == 3 && lCode < 0x800) || (lLen == 4 && (lCode < 0x10000 || lCode > 0x10FFFF)) ||
-            (lCode >= 0xD800 && lCode <= 0xDFFF))
+        if (lCode == 0 || (lLen == 3 && lCode < 0x800) ||
+            (lLen == 4 && (lCode < 0x10000 || lCode > 0x10FFFF)) || (lCode >= 0xD800 && lCode <= 0xDFFF))
             return false;
         if (lCode >= 0x10000) {
             lCode -= 0x10000;

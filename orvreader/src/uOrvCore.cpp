@@ -157,7 +157,8 @@ std::int32_t TCore::Close(HORV AHandle) {
         std::lock_guard<std::mutex> g(m_oLock);
         if (m_nInitCount == 0)
             return ORV_E_NOT_INITIALIZED;
-        auto it = std::find_if(m_aHandles.begin(), m_aHandles.end(), [&](auto& e) { return e.first == AHandle; });
+        auto it =
+            std::find_if(m_aHandles.begin(), m_aHandles.end(), [&](auto& e) { return e.first == AHandle; });
         if (it == m_aHandles.end())
             return ORV_E_INVALID_HANDLE;
         lObj = std::move(it->second);

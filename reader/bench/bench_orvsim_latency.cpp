@@ -138,8 +138,9 @@ int RunDetector(int argc, char** argv, long AExpected) {
     auto Finish = [&] {
         if (!lDone || lCount < AExpected)
             return;
-        std::string lLine = std::to_string(lCount) + " " + std::to_string(lFds0) + " " + std::to_string(OpenFds()) +
-                            " " + std::to_string(lRss0) + " " + std::to_string(ResidentKb()) + "\n";
+        std::string lLine = std::to_string(lCount) + " " + std::to_string(lFds0) + " " +
+                            std::to_string(OpenFds()) + " " + std::to_string(lRss0) + " " +
+                            std::to_string(ResidentKb()) + "\n";
         WriteAll(1, lLine.data(), lLine.size());
         QCoreApplication::quit();
     };
@@ -253,7 +254,8 @@ int main(int argc, char** argv) {
     std::printf("presentations: %d\n", lN);
     std::printf("orvsim exit -> OnCardInsert: median %.3f ms, p99 %.3f ms, max %.3f ms "
                 "(%ld of %d fired before orvsim's exit was seen)\n",
-                Percentile(lAfterExit, 0.5), Percentile(lAfterExit, 0.99), Percentile(lAfterExit, 1.0), lEarly, lN);
+                Percentile(lAfterExit, 0.5), Percentile(lAfterExit, 0.99), Percentile(lAfterExit, 1.0),
+                lEarly, lN);
     std::vector<double> lClamped;
     for (double v : lAfterExit)
         lClamped.push_back(std::max(0.0, v));
@@ -282,7 +284,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("plug/unplug cycles: %d, detector messages %ld of %d\n", lN, lMsgs, 2 * (lN + 1));
-    std::printf("detector descriptors %d -> %d, resident memory %ld kB -> %ld kB\n", lFds0, lFds1, lRss0, lRss1);
+    std::printf("detector descriptors %d -> %d, resident memory %ld kB -> %ld kB\n", lFds0, lFds1, lRss0,
+                lRss1);
     std::error_code e;
     std::filesystem::remove_all(lRoot, e);
     const bool lOk = lMsgs == 2 * (lN + 1) && lFds0 == lFds1;

@@ -138,7 +138,7 @@ TEST(DataFileRoot, LoadNeedsMajorVersionOne) {
     const TCase lCases[] = {{"<Tarvo version=\"1.2\"/>", true},
                             {"<tarvo version=\"1.7\"/>", true},
                             {"<Tarvo version=\"2.0\"/>", false},
-                            {"<Tarvo version=\"1\"/>", false},
+                            {"<Tarvo version=\"1\"/>", true},  // kept by a save, so it must be read
                             {"<Tarvo/>", false},
                             {"<Other version=\"1.2\"/>", false},
                             {"", false}};

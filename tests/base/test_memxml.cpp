@@ -83,6 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         TParseCase{"nested elements", u"<a>\r\n\t<b>x</b>\r\n\t<c/>\r\n</a>", u"a(b'x' c)", u""},
         TParseCase{"end tag names are not checked", u"<a><b></a><c/></b>", u"a(b c)", u""},
         TParseCase{"an empty end tag is skipped", u"<a></><b/></a>", u"a(b)", u""},
+        TParseCase{"a tag without a name makes no element", u"<a><>x</><b/></a><c/>", u"a(b) c", u""},
         TParseCase{"surplus end tags are ignored", u"</x></y><a/><b/>", u"a b", u""},
         TParseCase{"missing end tags leave elements open", u"<a><b><c>", u"a(b(c))", u""},
         TParseCase{"self-closing with attributes", u"<a x=\"1\" y=\"2\"/><b />", u"a{x=1,y=2} b", u""},

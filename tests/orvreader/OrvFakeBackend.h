@@ -82,7 +82,8 @@ public:
             *VPar = 7;
         return ORV_OK;
     }
-    std::int32_t T57Block(bool, std::uint32_t, std::uint8_t*, std::uint32_t, std::uint32_t, std::uint32_t) override {
+    std::int32_t T57Block(bool, std::uint32_t, std::uint8_t*, std::uint32_t, std::uint32_t,
+                          std::uint32_t) override {
         return ORV_E_NO_CARD;
     }
     std::int32_t ResetT57() override { return ORV_OK; }

@@ -74,7 +74,8 @@ inline std::string OrvsimPath() {
     const char* lDir = std::getenv("TARVO_BIN_DIR");
     if (lDir && *lDir)
         return std::string(lDir) + "/orvsim";
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin/orvsim").string();
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin/orvsim")
+        .string();
 }
 
 // Runs a program with the current environment and collects its output.
@@ -124,7 +125,9 @@ inline TRunResult RunProgram(const std::string& APath, const std::vector<std::st
     return lResult;
 }
 
-inline TRunResult Orvsim(const std::vector<std::string>& AArgs) { return RunProgram(OrvsimPath(), AArgs); }
+inline TRunResult Orvsim(const std::vector<std::string>& AArgs) {
+    return RunProgram(OrvsimPath(), AArgs);
+}
 
 // A notification target that counts the messages posted to it, for tests without an event loop.
 class TCountingWindow {
@@ -168,6 +171,8 @@ inline int OpenFdCount() {
     return n;
 }
 
-inline std::u16string U16(const std::string& AAscii) { return std::u16string(AAscii.begin(), AAscii.end()); }
+inline std::u16string U16(const std::string& AAscii) {
+    return std::u16string(AAscii.begin(), AAscii.end());
+}
 
 } // namespace OrvTest

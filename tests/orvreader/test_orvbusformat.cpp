@@ -89,9 +89,10 @@ TEST(OrvBusFormat, MessagesRoundTripAndRejectDamage) {
         ASSERT_TRUE(ParseMessage(FormatMessage(m), lRead)) << FormatMessage(m);
         EXPECT_EQ(lRead, m);
     }
-    for (const char* bad : {"kind=card\ntype=1\n", "kind=card\ntype=22\nkey=01\n", "kind=card\ntype=1\nkey=\n",
-                            "kind=card\ntype=1\nkey=0G\n", "kind=gone\nextra=1\n", "kind=arrival\n", "kind=boom\n",
-                            "type=1\nkey=01\n", "kind=card\nkind=card\ntype=1\nkey=01\n"}) {
+    for (const char* bad :
+         {"kind=card\ntype=1\n", "kind=card\ntype=22\nkey=01\n", "kind=card\ntype=1\nkey=\n",
+          "kind=card\ntype=1\nkey=0G\n", "kind=gone\nextra=1\n", "kind=arrival\n", "kind=boom\n",
+          "type=1\nkey=01\n", "kind=card\nkind=card\ntype=1\nkey=01\n"}) {
         TBusMessage lRead;
         EXPECT_FALSE(ParseMessage(bad, lRead)) << bad;
     }
@@ -121,8 +122,8 @@ TEST(OrvBusFormat, KeyHexKeepsLeadingZerosAsBytes) {
         {"abc", {2, 0xBC, 0x0A}},
         {"0000123456", {5, 0x56, 0x34, 0x12, 0x00, 0x00}},
         {"7", {1, 0x07}},
-        {"0123456789ABCDEF0123456789ABCD", {15, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01, 0xEF, 0xCD, 0xAB, 0x89, 0x67,
-                                            0x45, 0x23, 0x01}},
+        {"0123456789ABCDEF0123456789ABCD",
+         {15, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01, 0xEF, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01}},
     };
     for (const TCase& c : lCases) {
         TKey lKey{};
@@ -145,8 +146,8 @@ TEST(OrvBusFormat, PortNames) {
         std::u16string sName;
         bool fCom;
     };
-    const TCase lTypes[] = {{u"COM7", true},     {u"com12", true},          {u"COM", false},
-                            {u"COM7a", false},   {u"COM+5", true},          {u"COM-1", true},
+    const TCase lTypes[] = {{u"COM7", true},          {u"com12", true},          {u"COM", false},
+                            {u"COM7a", false},        {u"COM+5", true},          {u"COM-1", true},
                             {u"COM2147483647", true}, {u"COM2147483648", false}, {u"USB Reader", false}};
     for (const TCase& c : lTypes)
         EXPECT_EQ(IsComName(c.sName), c.fCom) << Utf16ToUtf8(c.sName);
@@ -162,7 +163,8 @@ TEST(OrvBusFormat, PortNames) {
 
     // Folder names: distinct names never share a folder, and none is special to the file system.
     std::set<std::string> lFolders;
-    const std::u16string lNames[] = {u"a.b", u"a%002Eb", u"..", u".", u"a/b", u"a%b", u"A", u"a", u"\U0001F600"};
+    const std::u16string lNames[] = {u"a.b", u"a%002Eb", u"..", u".",         u"a/b",
+                                     u"a%b", u"A",       u"a",  u"\U0001F600"};
     for (const std::u16string& n : lNames) {
         std::string f = PortFolderName(n);
         EXPECT_TRUE(lFolders.insert(f).second) << f;
@@ -177,7 +179,8 @@ TEST(OrvBusFormat, Utf8DecoderRejectsInvalidSequences) {
     EXPECT_TRUE(Utf8ToUtf16("\xF0\x9F\x98\x80", lOut));
     EXPECT_EQ(lOut, u"\U0001F600");
     EXPECT_EQ(Utf16ToUtf8(lOut), "\xF0\x9F\x98\x80");
-    for (const char* bad : {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80"})
+    for (const char* bad :
+         {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80"})
         EXPECT_FALSE(Utf8ToUtf16(bad, lOut)) << bad;
     EXPECT_FALSE(Utf8ToUtf16(std::string_view("a\0b", 3), lOut));
 }

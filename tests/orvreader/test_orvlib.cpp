@@ -368,7 +368,8 @@ TEST_F(OrvLib, CardOperationsOfTheVirtualReader) {
         auto* p = static_cast<TProgress*>(AUser);
         return p->nCalls++ != p->nStopAt;
     };
-    EXPECT_EQ(OrvR_Rd_UpdateFirmware(h, lImage.data(), std::uint32_t(lImage.size()), lCallback, &lProgress), ORV_OK);
+    EXPECT_EQ(OrvR_Rd_UpdateFirmware(h, lImage.data(), std::uint32_t(lImage.size()), lCallback, &lProgress),
+              ORV_OK);
     EXPECT_EQ(lProgress.nCalls, 5) << "four blocks of 256 bytes and the end";
     lProgress = {0, 2};
     EXPECT_EQ(OrvR_Rd_UpdateFirmware(h, lImage.data(), std::uint32_t(lImage.size()), lCallback, &lProgress),
@@ -525,18 +526,18 @@ TEST_F(OrvLib, GarbageInTheBusFolderIsSkipped) {
     namespace fs = std::filesystem;
     const std::string b = m_oEnv.Bus();
     auto Write = [](const std::string& APath, const std::string& AText) { std::ofstream(APath) << AText; };
-    fs::create_directories(b + "/ports/COM9");                  // no info
+    fs::create_directories(b + "/ports/COM9"); // no info
     fs::create_directories(b + "/ports/COM8");
     Write(b + "/ports/COM8/info", std::string("\x00\xFF name=COM8\n", 12)); // garbage info
-    fs::create_directories(b + "/ports/COM7/info");             // info is a folder
+    fs::create_directories(b + "/ports/COM7/info");                         // info is a folder
     fs::create_directories(b + "/ports/COM6");
-    mkfifo((b + "/ports/COM6/info").c_str(), 0600);             // info is a pipe: must not block
+    mkfifo((b + "/ports/COM6/info").c_str(), 0600); // info is a pipe: must not block
     fs::create_directories(b + "/ports/COM2");
-    Write(b + "/ports/COM2/info", FormatPort(Port(u"COM1")));   // record of another folder
+    Write(b + "/ports/COM2/info", FormatPort(Port(u"COM1"))); // record of another folder
     Write(b + "/ports/stray", "x");
     fs::create_directory_symlink("/etc", b + "/ports/LINK");
-    fs::create_directories(b + "/ports/.new/inbox");            // a crashed plug
-    fs::create_directories(b + "/detectors/dead/inbox");       // a crashed detector
+    fs::create_directories(b + "/ports/.new/inbox");     // a crashed plug
+    fs::create_directories(b + "/detectors/dead/inbox"); // a crashed detector
     Write(b + "/detectors/dead/lock", "");
     Write(b + "/detectors/junk", "x");
     Write(b + "/trash/old", "x");

@@ -97,8 +97,8 @@ TEST(Orvsim, PlugListStateUnplug) {
         std::string sOut;
     };
     const TCase lCases[] = {
-        {{"plug", "COM3"}, 1, ""},            // already plugged
-        {{"plug", "COM5"}, 1, ""},            // the USB reader answers to COM5
+        {{"plug", "COM3"}, 1, ""}, // already plugged
+        {{"plug", "COM5"}, 1, ""}, // the USB reader answers to COM5
         {{"plug", "FT9", "--friendly", "COM3"}, 1, ""},
         {{"state", "COM3"}, 0, "closed green=off red=off beep=off power=off format=\"\"\n"},
         {{"state", "com5"}, 0, "closed green=off red=off beep=off power=off format=\"\"\n"},
@@ -106,13 +106,17 @@ TEST(Orvsim, PlugListStateUnplug) {
         {{"present", "COM3", "0A0B"}, 1, ""}, // nobody holds the port
         {{"present", "COM9", "0A0B"}, 1, ""},
         {{"state", "COM9"}, 1, ""},
-        {{"unplug", "COM5"}, 0, ""},          // by its serial-port name
+        {{"unplug", "COM5"}, 0, ""}, // by its serial-port name
         {{"unplug", "FT1"}, 1, ""},
-        {{"list"}, 0, "COM10 serial model=0 sn=5 version=0.0.0 closed\nCOM3 serial model=7 sn=1234 version=1.4.0 closed\n"},
+        {{"list"},
+         0,
+         "COM10 serial model=0 sn=5 version=0.0.0 closed\nCOM3 serial model=7 sn=1234 version=1.4.0 "
+         "closed\n"},
     };
     for (const TCase& c : lCases) {
         TRunResult r = Orvsim(c.aArgs);
-        EXPECT_EQ(r.nStatus, c.nStatus) << c.aArgs[0] << " " << (c.aArgs.size() > 1 ? c.aArgs[1] : "") << r.sErr;
+        EXPECT_EQ(r.nStatus, c.nStatus)
+            << c.aArgs[0] << " " << (c.aArgs.size() > 1 ? c.aArgs[1] : "") << r.sErr;
         EXPECT_EQ(r.sOut, c.sOut) << c.aArgs[0];
         if (c.nStatus != 0) {
             EXPECT_EQ(r.sErr.rfind("orvsim: ", 0), 0u);

@@ -29,7 +29,8 @@ TEST(OrvPClasses, CheckOrvResultRaisesOnlyFailures) {
 TEST(OrvPClasses, ErrorTextsComeFromTheLibraryOrTheSystem) {
     EXPECT_EQ(GetOrvErrorText(ORV_E_PORT_NOT_FOUND), QStringLiteral("The port does not exist.\r\n"));
     EXPECT_EQ(GetOrvErrorText(ORV_E_PORT_BUSY), QStringLiteral("The port is in use by another program.\r\n"));
-    EXPECT_EQ(GetOrvErrorText(ORV_FROM_ERRNO(ENOENT)), QString::fromLocal8Bit(std::strerror(ENOENT)) + "\r\n");
+    EXPECT_EQ(GetOrvErrorText(ORV_FROM_ERRNO(ENOENT)),
+              QString::fromLocal8Bit(std::strerror(ENOENT)) + "\r\n");
     EXPECT_EQ(GetOrvErrorText(EACCES), QString::fromLocal8Bit(std::strerror(EACCES)) + "\r\n");
     EXPECT_TRUE(GetOrvErrorText(std::int32_t(0x80049999)).isEmpty());
     EXPECT_TRUE(GetOrvErrorText(std::int32_t(0x80004005)).isEmpty()) << "other facilities have no table here";

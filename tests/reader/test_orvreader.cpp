@@ -2,9 +2,9 @@
 // failures, and the forwarding operations. The bus is changed in this process here; the session
 // against orvsim in another process is tested in shared/test_process.cpp.
 
+#include "orvreader/src/uOrvBus.h"
 #include "reader/OrvRClasses.h"
 #include "reader/uOrvMsgWindow.h"
-#include "orvreader/src/uOrvBus.h"
 #include "tests/orvreader/OrvFakeBackend.h"
 #include "tests/reader/ReaderTestSupport.h"
 
@@ -176,8 +176,10 @@ TEST_F(OrvReaderTest, OpenRunsUnderThePortLockWithTheSessionsParameters) {
 TEST_F(OrvReaderTest, EveryKindReachesItsEventAndUnknownKindsAreSkipped) {
     TOrvReader lRd;
     TLog lLog;
-    lRd.SetOnCardInsert([&](TOrvReader*, const TOrvR_CARD_INFO* A) { lLog.Add("insert " + std::to_string(A->nNum[1])); });
-    lRd.SetOnCardRemove([&](TOrvReader*, const TOrvR_CARD_INFO* A) { lLog.Add("remove " + std::to_string(A->nNum[1])); });
+    lRd.SetOnCardInsert(
+        [&](TOrvReader*, const TOrvR_CARD_INFO* A) { lLog.Add("insert " + std::to_string(A->nNum[1])); });
+    lRd.SetOnCardRemove(
+        [&](TOrvReader*, const TOrvR_CARD_INFO* A) { lLog.Add("remove " + std::to_string(A->nNum[1])); });
     lRd.SetOnCardUnknown([&](TOrvReader*, const QString& A) { lLog.Add("unknown " + A.toStdString()); });
     lRd.SetOnInputsChange([&](TOrvReader*, std::uint32_t A) { lLog.Add("inputs " + std::to_string(A)); });
     lRd.SetOnIndFlashEnd([&](TOrvReader*) { lLog.Add("flash"); });
@@ -205,8 +207,8 @@ TEST_F(OrvReaderTest, EveryKindReachesItsEventAndUnknownKindsAreSkipped) {
     lConn.nKind = ORVR_MK_CONNECTION;
     m_oFake.pScript->Push({lCard, lUnknown, lRemove, lText, lInputs, lFlash, lError, lConn});
     ASSERT_TRUE(WaitUntil([&] { return lLog.aEvents.size() >= 7; }));
-    EXPECT_EQ(lLog.aEvents, (std::vector<std::string>{"insert 7", "remove 7", "unknown Mifare?", "inputs 5", "flash",
-                                                      "error -5", "connection"}));
+    EXPECT_EQ(lLog.aEvents, (std::vector<std::string>{"insert 7", "remove 7", "unknown Mifare?", "inputs 5",
+                                                      "flash", "error -5", "connection"}));
 }
 
 TEST_F(OrvReaderTest, TheEventMaskIsFixedWhenNotificationsStart) {
@@ -306,10 +308,12 @@ TEST_F(OrvReaderTest, ForwardingOperations) {
     lRd.EnumCards(lCards, 2);
     EXPECT_EQ(lCards.size(), 2u);
     int lSeen = 0;
-    lRd.EnumCards([&](const TOrvR_CARD_INFO&, void* AUser) { return ++*static_cast<int*>(AUser) < 2; }, &lSeen);
+    lRd.EnumCards([&](const TOrvR_CARD_INFO&, void* AUser) { return ++*static_cast<int*>(AUser) < 2; },
+                  &lSeen);
     EXPECT_EQ(lSeen, 2) << "the callback stops the enumeration";
     lSeen = 0;
-    lRd.EnumCards([&](const TOrvR_CARD_INFO&, void* AUser) { return ++*static_cast<int*>(AUser) > 0; }, &lSeen);
+    lRd.EnumCards([&](const TOrvR_CARD_INFO&, void* AUser) { return ++*static_cast<int*>(AUser) > 0; },
+                  &lSeen);
     EXPECT_EQ(lSeen, 3);
     std::uint32_t lPar = 0;
     ASSERT_TRUE(lRd.FindT57(lNum, lPar, 0, 0));
@@ -334,8 +338,10 @@ TEST_F(OrvReaderTest, ForwardingOperations) {
         EXPECT_EQ(e.m_nErrCode, ORV_E_NO_CARD);
     }
     std::vector<std::uint8_t> lImage(600, 1);
-    EXPECT_FALSE(lRd.UpdateFirmware(lImage.data(), 600, [](std::uint32_t, std::uint32_t, void*) { return 0; }, nullptr));
-    EXPECT_TRUE(lRd.UpdateFirmware(lImage.data(), 600, [](std::uint32_t, std::uint32_t, void*) { return 1; }, nullptr));
+    EXPECT_FALSE(lRd.UpdateFirmware(
+        lImage.data(), 600, [](std::uint32_t, std::uint32_t, void*) { return 0; }, nullptr));
+    EXPECT_TRUE(lRd.UpdateFirmware(
+        lImage.data(), 600, [](std::uint32_t, std::uint32_t, void*) { return 1; }, nullptr));
     TOrvR_RD_INFO lInfo{};
     lRd.GetInformation(lInfo);
     EXPECT_EQ(lInfo.rBase.nSn, 1);

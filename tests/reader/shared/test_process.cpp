@@ -19,7 +19,9 @@ protected:
     TBusEnv m_oEnv;
 };
 
-QString FromW(const TOrv_CHAR* AText) { return QString::fromUtf16(reinterpret_cast<const char16_t*>(AText)); }
+QString FromW(const TOrv_CHAR* AText) {
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(AText));
+}
 
 } // namespace
 
@@ -61,7 +63,8 @@ TEST_F(OrvProcess, CardsFromOrvsimReachTheSessionHoldingThePort) {
     ASSERT_EQ(OrvR_Korvel_SetPowerState(lRd.Handle(), 0xFFFFFFFFu), ORV_OK);
     const TOrv_CHAR lFormat[] = {'b', '4', ' ', 'b', '3', ' ', 'b', '2', ' ', 'w', '0', '1', 0};
     ASSERT_EQ(OrvR_Korvel_SetFormat(lRd.Handle(), 0, lFormat, 0, 0), ORV_OK);
-    EXPECT_EQ(Orvsim({"state", "COM3"}).sOut, "open green=on red=off beep=off power=on format=\"b4 b3 b2 w01\"\n");
+    EXPECT_EQ(Orvsim({"state", "COM3"}).sOut,
+              "open green=on red=off beep=off power=on format=\"b4 b3 b2 w01\"\n");
     TRunResult lEvents = Orvsim({"events", "COM3"});
     EXPECT_TRUE(std::regex_match(lEvents.sOut, std::regex(R"(\d+ indicator red=off green=on sound=-\n)"
                                                           R"(\d+ power on\n)"
