@@ -101,6 +101,15 @@ public:
     // Closes the business day with its summary when a new one has begun.
     void CheckReportDate();
 
+    // ==== tariff: declarations owned by the tariff work (uTarvoDocTariff.cpp) ==========================
+    // ==== end tariff ====
+
+    // ==== log and report files, day rebuild (uTarvoDocLog.cpp, uTarvoDocDay.cpp) ====================
+    // ==== end log ====
+
+    // ==== card events and bookings (uTarvoDocEvents.cpp, uTarvoDocBooking.cpp) =======================
+    // ==== end events ====
+
     TDate ReportDate() const { return m_dtRepDate; }
     Extended TotalSum() const { return m_nRepTotalSum; }
     std::int32_t RepInUsers() const { return m_nRepInUsers; }
@@ -214,6 +223,13 @@ public:
     QString GetArchFotoPath(TDateTime ATime, bool AForceDir) const;
 
 private:
+    // ==== private: tariff ====
+    // ==== end private tariff ====
+    // ==== private: log and report files, day rebuild ====
+    // ==== end private log ====
+    // ==== private: card events and bookings ====
+    // ==== end private events ====
+
     void LoadFromXmlUnguarded(TMemXml& AXml);
     void LoadCameraV11(const TMXNode& ARoot);
     void LoadCamera(const TMXNode& ACamera);
