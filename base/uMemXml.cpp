@@ -11,6 +11,8 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 
 namespace {
 
@@ -22,17 +24,6 @@ constexpr qint64 kMaxFileSize = qint64(256) * 1024 * 1024;
 const QByteArray kBomUtf8("\xEF\xBB\xBF", 3);
 const QByteArray kBomUtf16LE("\xFF\xFE", 2);
 const QByteArray kBomUtf16BE("\xFE\xFF", 2);
-
-// Name and value of a "name=value" attribute entry; an entry without "=" is a name with no value.
-QStringView AttrName(const QString& AEntry) {
-    const qsizetype nEq = AEntry.indexOf(u'=');
-    return nEq < 0 ? QStringView(AEntry) : QStringView(AEntry).left(nEq);
-}
-
-QStringView AttrValue(const QString& AEntry) {
-    const qsizetype nEq = AEntry.indexOf(u'=');
-    return nEq < 0 ? QStringView() : QStringView(AEntry).mid(nEq + 1);
-}
 
 // Blanks and control characters at both ends go; other white space (no-break space) stays.
 QStringView TrimControls(QStringView AText) {
@@ -89,50 +80,223 @@ QByteArray EncodeText(const QString& AText, TXmlEncoding AEncoding) {
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
+// Name comparison without letter case
+//
+// Element names are equal when their upper-case forms are (the platform's full Unicode upper-casing, so
+// "ß" and "SS" are one name); attribute names are compared by case folding. Pure ASCII names, which is
+// every name the programs use, are compared in place; anything else takes the general path.
+
+namespace {
+
+// Up to this many children a lookup compares the names directly; longer lists are hashed.
+constexpr int kLinearLookupMax = 8;
+
+inline char16_t AsciiUpper(char16_t c) {
+    return c >= u'a' && c <= u'z' ? char16_t(c - (u'a' - u'A')) : c;
+}
+
+inline char16_t AsciiLower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+bool IsAscii(QStringView AText) {
+    for (const QChar c : AText)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+inline std::uint32_t HashStep(std::uint32_t AHash, char16_t c) {
+    return (AHash ^ c) * 16777619u; // FNV-1a over UTF-16 units
+}
+
+inline std::uint32_t HashFinish(std::uint32_t AHash) {
+    AHash ^= AHash >> 16;
+    AHash *= 0x85EBCA6Bu;
+    AHash ^= AHash >> 13;
+    AHash *= 0xC2B2AE35u;
+    AHash ^= AHash >> 16;
+    return AHash;
+}
+
+std::uint32_t HashOfUnits(QStringView AText) {
+    std::uint32_t nHash = 2166136261u;
+    for (const QChar c : AText)
+        nHash = HashStep(nHash, c.unicode());
+    return HashFinish(nHash);
+}
+
+// An element name prepared for lookups: its hash is the hash of its upper-case form.
+class TNameKey {
+public:
+    explicit TNameKey(QStringView AName) : m_sName(AName), m_fAscii(IsAscii(AName)) {
+        if (!m_fAscii)
+            m_sUpper = AName.toString().toUpper();
+    }
+
+    std::uint32_t Hash() const {
+        if (!m_fAscii)
+            return HashOfUnits(m_sUpper);
+        std::uint32_t nHash = 2166136261u;
+        for (const QChar c : m_sName)
+            nHash = HashStep(nHash, AsciiUpper(c.unicode()));
+        return HashFinish(nHash);
+    }
+
+    // AName.toUpper() == key.toUpper()
+    bool Matches(QStringView AName) const {
+        if (!m_fAscii)
+            return AName.toString().toUpper() == m_sUpper;
+        const qsizetype n = m_sName.size();
+        if (AName.size() == n) {
+            qsizetype i = 0;
+            while (i < n) {
+                const char16_t c = AName[i].unicode();
+                if (c >= 0x80 || AsciiUpper(c) != AsciiUpper(m_sName[i].unicode()))
+                    break;
+                ++i;
+            }
+            if (i == n)
+                return true;
+            if (IsAscii(AName.sliced(i)))
+                return false;
+        } else if (IsAscii(AName)) {
+            return false;
+        }
+        // A non-ASCII name can still upper-case to this one ("ı" gives "I").
+        return AName.toString().toUpper() == m_sName.toString().toUpper();
+    }
+
+private:
+    QStringView m_sName;
+    bool m_fAscii;
+    QString m_sUpper; // only for a name that is not pure ASCII
+};
+
+// QStringView::compare(Qt::CaseInsensitive) == 0, in place for ASCII names.
+bool SameAttrName(QStringView A, QStringView B) {
+    const qsizetype n = A.size();
+    if (B.size() == n) {
+        qsizetype i = 0;
+        while (i < n) {
+            const char16_t a = A[i].unicode();
+            const char16_t b = B[i].unicode();
+            if ((a | b) >= 0x80 || (a != b && AsciiLower(a) != AsciiLower(b)))
+                break;
+            ++i;
+        }
+        if (i == n)
+            return true;
+        if (IsAscii(A.sliced(i)) && IsAscii(B.sliced(i)))
+            return false;
+    } else if (IsAscii(A) && IsAscii(B)) {
+        return false;
+    }
+    return A.compare(B, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------
 // TMXNodeList
 
 TMXNodeList::~TMXNodeList() {
     Clear();
 }
 
-TMXNode* TMXNodeList::AddNode(const QString& ANodeName) {
-    m_aItems.emplace_back(ANodeName, std::make_unique<TMXNode>());
+TMXNode* TMXNodeList::Append(QString AName) {
+    m_aItems.push_back({std::move(AName), std::make_unique<TMXNode>()});
     // An appended entry is the last of its name, so a valid index stays valid by inserting it; this
     // keeps "look up, append when missing" loops linear.
-    if (FNameHashValid)
-        FNameHash.insert(ANodeName.toUpper(), Count() - 1);
-    return m_aItems.back().second.get();
+    if (FNameHashValid) {
+        FNameHash->aHashes.push_back(TNameKey(m_aItems.back().sName).Hash());
+        if ((FNameHash->nUsed + 1) * 2 > static_cast<qsizetype>(FNameHash->aSlots.size()))
+            RebuildHash();
+        else
+            IndexEntry(Count() - 1);
+    }
+    return m_aItems.back().oNode.get();
+}
+
+TMXNode* TMXNodeList::AddNode(const QString& ANodeName) {
+    return Append(ANodeName);
+}
+
+void TMXNodeList::IndexEntry(int AIdx) const {
+    TNameIndex& index = *FNameHash;
+    const std::uint32_t nHash = index.aHashes[AIdx];
+    const std::size_t nMask = index.aSlots.size() - 1;
+    std::size_t nSlot = nHash & nMask;
+    while (index.aSlots[nSlot] >= 0) {
+        const int nOther = index.aSlots[nSlot];
+        // A later entry of the same name takes the slot, so lookups find the last one.
+        if (index.aHashes[nOther] == nHash && TNameKey(m_aItems[AIdx].sName).Matches(m_aItems[nOther].sName)) {
+            index.aSlots[nSlot] = AIdx;
+            return;
+        }
+        nSlot = (nSlot + 1) & nMask;
+    }
+    index.aSlots[nSlot] = AIdx;
+    ++index.nUsed;
 }
 
 void TMXNodeList::RebuildHash() const {
-    FNameHash.clear();
-    FNameHash.reserve(Count());
-    // Later entries overwrite earlier ones, so duplicate names find their last entry.
-    for (int i = 0; i < Count(); ++i)
-        FNameHash.insert(m_aItems[i].first.toUpper(), i);
+    if (!FNameHash)
+        FNameHash = std::make_unique<TNameIndex>();
+    TNameIndex& index = *FNameHash;
+    const int nCount = Count();
+    // Hashes already known (the index grows while entries are appended) are kept.
+    if (!FNameHashValid || static_cast<int>(index.aHashes.size()) != nCount) {
+        index.aHashes.resize(nCount);
+        for (int i = 0; i < nCount; ++i)
+            index.aHashes[i] = TNameKey(m_aItems[i].sName).Hash();
+    }
+    std::size_t nSlots = 16;
+    while (nSlots < std::size_t(nCount) * 2 + 2)
+        nSlots *= 2;
+    index.aSlots.assign(nSlots, -1);
+    index.nUsed = 0;
+    for (int i = 0; i < nCount; ++i)
+        IndexEntry(i);
     FNameHashValid = true;
 }
 
-int TMXNodeList::IndexOf(const QString& S) const {
+int TMXNodeList::IndexOf(QStringView S) const {
+    const TNameKey key(S);
+    const int nCount = Count();
+    if (nCount <= kLinearLookupMax) {
+        for (int i = nCount - 1; i >= 0; --i)
+            if (key.Matches(m_aItems[i].sName))
+                return i;
+        return -1;
+    }
     if (!FNameHashValid)
         RebuildHash();
-    return FNameHash.value(S.toUpper(), -1);
+    const TNameIndex& index = *FNameHash;
+    const std::uint32_t nHash = key.Hash();
+    const std::size_t nMask = index.aSlots.size() - 1;
+    for (std::size_t nSlot = nHash & nMask; index.aSlots[nSlot] >= 0; nSlot = (nSlot + 1) & nMask) {
+        const int nIdx = index.aSlots[nSlot];
+        if (index.aHashes[nIdx] == nHash && key.Matches(m_aItems[nIdx].sName))
+            return nIdx;
+    }
+    return -1;
 }
 
 TMXNode* TMXNodeList::GetNodeByName(const QString& AName) const {
     const int nIdx = IndexOf(AName);
-    return nIdx < 0 ? nullptr : m_aItems[nIdx].second.get();
+    return nIdx < 0 ? nullptr : m_aItems[nIdx].oNode.get();
 }
 
 TMXNode* TMXNodeList::GetNode(int AIdx) const {
     TARVO_ASSERT(AIdx >= 0 && AIdx < Count(), kUnit);
-    return m_aItems[AIdx].second.get();
+    return m_aItems[AIdx].oNode.get();
 }
 
 QString TMXNodeList::Get(int AIdx) const {
     if (AIdx < 0 || AIdx >= Count())
         throw EListError(QStringLiteral("List index out of bounds (%1)").arg(AIdx));
-    return m_aItems[AIdx].first;
+    return m_aItems[AIdx].sName;
 }
 
 TMXNode* TMXNodeList::FindNode(const QString& ANodePath, bool ACreate) {
@@ -140,12 +304,11 @@ TMXNode* TMXNodeList::FindNode(const QString& ANodePath, bool ACreate) {
     TMXNodeList* pList = this;
     TMXNode* pNode = nullptr;
     for (QStringView sName : QStringView(ANodePath).split(u'\\')) {
-        const QString sKey = sName.toString();
-        const int nIdx = pList->IndexOf(sKey);
+        const int nIdx = pList->IndexOf(sName);
         if (nIdx >= 0)
             pNode = pList->GetNode(nIdx);
         else if (ACreate)
-            pNode = pList->AddNode(sKey);
+            pNode = pList->Append(sName.toString());
         else
             return nullptr;
         pList = &pNode->m_aNodes;
@@ -156,25 +319,28 @@ TMXNode* TMXNodeList::FindNode(const QString& ANodePath, bool ACreate) {
 void TMXNodeList::Delete(int AIdx) {
     if (AIdx < 0 || AIdx >= Count())
         throw EListError(QStringLiteral("List index out of bounds (%1)").arg(AIdx));
-    std::unique_ptr<TMXNode> oNode = std::move(m_aItems[AIdx].second);
+    std::unique_ptr<TMXNode> oNode = std::move(m_aItems[AIdx].oNode);
     m_aItems.erase(m_aItems.begin() + AIdx);
     Changed();
     // oNode frees its subtree through Clear of its own list, which does not recurse.
 }
 
 void TMXNodeList::Clear() {
+    Changed();
+    FNameHash.reset();
+    if (m_aItems.empty())
+        return;
     // Frees the subtrees with a work list instead of recursion: a tree may be far deeper than the stack.
     std::vector<std::unique_ptr<TMXNode>> aPending;
     aPending.reserve(m_aItems.size());
     for (auto& item : m_aItems)
-        aPending.push_back(std::move(item.second));
+        aPending.push_back(std::move(item.oNode));
     m_aItems.clear();
-    Changed();
     while (!aPending.empty()) {
         std::unique_ptr<TMXNode> oNode = std::move(aPending.back());
         aPending.pop_back();
         for (auto& item : oNode->m_aNodes.m_aItems)
-            aPending.push_back(std::move(item.second));
+            aPending.push_back(std::move(item.oNode));
         oNode->m_aNodes.m_aItems.clear();
     }
 }
@@ -186,12 +352,20 @@ bool TMXNode::NodeExists(const QString& ANode) const {
     return m_aNodes.IndexOf(ANode) >= 0;
 }
 
-int TMXNode::AttrIndex(const QString& AAttr) const {
-    for (int i = 0; i < m_aAttrs.size(); ++i) {
-        if (AttrName(m_aAttrs[i]).compare(AAttr, Qt::CaseInsensitive) == 0)
-            return i;
+int TMXNode::AttrIndex(QStringView AAttr) const {
+    for (std::size_t i = 0; i < m_aAttrs.size(); ++i) {
+        if (SameAttrName(m_aAttrs[i].sName, AAttr))
+            return static_cast<int>(i);
     }
     return -1;
+}
+
+QStringList TMXNode::Attrs() const {
+    QStringList aResult;
+    aResult.reserve(static_cast<qsizetype>(m_aAttrs.size()));
+    for (const TAttr& attr : m_aAttrs)
+        aResult.append(attr.sName + u'=' + attr.sValue);
+    return aResult;
 }
 
 bool TMXNode::AttrExists(const QString& AAttr) const {
@@ -216,23 +390,33 @@ void TMXNode::SetNodeAttr(const QString& AAttr, const QString& AValue) {
     const int nIdx = AttrIndex(AAttr);
     if (AValue.isEmpty()) {
         if (nIdx >= 0)
-            m_aAttrs.removeAt(nIdx);
-    } else if (nIdx >= 0) {
-        m_aAttrs[nIdx] = AAttr + u'=' + AValue;
-    } else {
-        m_aAttrs.append(AAttr + u'=' + AValue);
+            m_aAttrs.erase(m_aAttrs.begin() + nIdx);
+        return;
     }
+    // The entry is read as name "=" value, the name ending at its first "=": a name given with "=" in
+    // it matches no attribute and keeps its tail in the value.
+    TAttr attr;
+    const qsizetype nEq = AAttr.indexOf(u'=');
+    if (nEq < 0) {
+        attr = {AAttr, AValue};
+    } else {
+        attr = {AAttr.left(nEq), AAttr.mid(nEq + 1) + u'=' + AValue};
+    }
+    if (nIdx >= 0)
+        m_aAttrs[nIdx] = std::move(attr);
+    else
+        m_aAttrs.push_back(std::move(attr));
 }
 
 QString TMXNode::GetNodeAttr(const QString& AAttr) const {
     const int nIdx = AttrIndex(AAttr);
-    return nIdx < 0 ? QString() : AttrValue(m_aAttrs[nIdx]).toString();
+    return nIdx < 0 ? QString() : m_aAttrs[nIdx].sValue;
 }
 
 void TMXNode::RemoveNodeAttr(const QString& AAttr) {
     const int nIdx = AttrIndex(AAttr);
     if (nIdx >= 0)
-        m_aAttrs.removeAt(nIdx);
+        m_aAttrs.erase(m_aAttrs.begin() + nIdx);
 }
 
 void TMXNode::SetNodeText(const QString& AText) {
@@ -297,12 +481,33 @@ void TMemXml::LoadFile() {
     SetText(DecodeBytes(aContent, FEncoding));
 }
 
-void TMemXml::ParseAttrs(QStringList& VAttrs, QStringView ATag) const {
+// Scratch space of one parse: names seen recently, so that the many elements and attributes of one name
+// share one string, and the attributes of the tag being read.
+struct TMemXml::TParseState {
+    std::array<QString, 64> aNames;
+    std::vector<TMXNode::TAttr> aAttrs;
+
+    QString Name(QStringView AName) {
+        if (AName.isEmpty())
+            return AName.toString();
+        const std::size_t nSlot =
+            (std::size_t(AName.size()) * 31 + AName.front().unicode() * 7 + AName.back().unicode()) %
+            aNames.size();
+        QString& sSlot = aNames[nSlot];
+        if (sSlot.size() != AName.size() || QStringView(sSlot) != AName)
+            sSlot = AName.toString();
+        return sSlot;
+    }
+};
+
+void TMemXml::ParseAttrs(TParseState& AState, std::vector<TMXNode::TAttr>& VAttrs, QStringView ATag) const {
+    std::vector<TMXNode::TAttr>& aNew = AState.aAttrs;
+    aNew.clear();
     qsizetype nPos = 0;
     while (nPos < ATag.size()) {
         const qsizetype nEq = ATag.indexOf(u'=', nPos);
         if (nEq < 0)
-            return;
+            break;
         const QStringView sName = TrimControls(ATag.mid(nPos, nEq - nPos));
         qsizetype nValue = nEq + 1;
         if (nValue < ATag.size() && ATag[nValue] == u' ')
@@ -311,15 +516,20 @@ void TMemXml::ParseAttrs(QStringList& VAttrs, QStringView ATag) const {
             const qsizetype nClose = ATag.indexOf(u'"', nValue + 1);
             // Without a closing quote no quote is left in the tag, so no further value can be read.
             if (nClose < 0)
-                return;
+                break;
             const QString sValue = ATag.mid(nValue + 1, nClose - nValue - 1).toString();
-            VAttrs.append(sName.toString() + u'=' + DecodeXmlValue(sValue, true));
+            aNew.push_back({AState.Name(sName), DecodeXmlValue(sValue, true)});
             nPos = nClose + 1;
         } else {
             // A value without quotes is skipped; the search goes on for the next "=".
             nPos = nValue;
         }
     }
+    if (aNew.empty())
+        return;
+    VAttrs.reserve(VAttrs.size() + aNew.size());
+    for (TMXNode::TAttr& attr : aNew)
+        VAttrs.push_back(std::move(attr));
 }
 
 void TMemXml::SetText(const QString& AText) {
@@ -331,6 +541,7 @@ void TMemXml::SetText(const QString& AText) {
     TMXNode* pCurrent = pRoot;
     qsizetype nFlattened = 0; // start tags past the depth limit whose end tags must not pop
     qsizetype nPos = 0;
+    TParseState state;
 
     for (;;) {
         const qsizetype nOpen = sText.indexOf(u'<', nPos);
@@ -358,8 +569,8 @@ void TMemXml::SetText(const QString& AText) {
         }
 
         QStringView sContent = sTag;
-        const bool fClosedInItself = sTag.endsWith(u'/') || sTag.endsWith(u'?');
         const bool fClosedBySlash = sTag.endsWith(u'/');
+        const bool fClosedInItself = fClosedBySlash || sTag.endsWith(u'?');
         if (fClosedInItself)
             sContent.chop(1);
         qsizetype nNameEnd = sContent.indexOf(u' ');
@@ -390,7 +601,7 @@ void TMemXml::SetText(const QString& AText) {
         const QStringView sAttrs = sContent.mid(nNameEnd);
         nPos = nClose + 1;
         if (sName == u"?xml") {
-            ParseAttrs(pRoot->m_aAttrs, sAttrs);
+            ParseAttrs(state, pRoot->m_aAttrs, sAttrs);
             continue;
         }
 
@@ -399,8 +610,8 @@ void TMemXml::SetText(const QString& AText) {
         if (sName.isEmpty())
             continue;
 
-        TMXNode* const pNode = pCurrent->AddNode(sName.toString());
-        ParseAttrs(pNode->m_aAttrs, sAttrs);
+        TMXNode* const pNode = pCurrent->m_aNodes.Append(state.Name(sName));
+        ParseAttrs(state, pNode->m_aAttrs, sAttrs);
         if (!fClosedBySlash) {
             if (static_cast<qsizetype>(aStack.size()) + 2 <= MaxParseDepth) {
                 aStack.push_back(pCurrent);
@@ -423,11 +634,11 @@ void TMemXml::SetText(const QString& AText) {
 }
 
 void TMemXml::AttrsToText(QString& VText, const TMXNode& ANode) const {
-    for (const QString& sEntry : ANode.m_aAttrs) {
+    for (const TMXNode::TAttr& attr : ANode.m_aAttrs) {
         VText += u' ';
-        VText += AttrName(sEntry);
+        VText += attr.sName;
         VText += u"=\"";
-        VText += EncodeXmlValue(AttrValue(sEntry).toString(), true);
+        VText += EncodeXmlValue(attr.sValue, true);
         VText += u'"';
     }
 }

@@ -5,17 +5,18 @@
 // Any input parses without failing; nesting deeper than TMemXml::MaxParseDepth is flattened so that
 // neither the parser, the writer nor the destructor depend on the depth of the input.
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <memory>
 #include <utility>
 #include <vector>
 
 class TMXNode;
 
-// Ordered children of an element: (name as written, owned node), with a lazily rebuilt name index.
+// Ordered children of an element: (name as written, owned node), with a lazily built name index.
+// Short lists are searched directly; longer ones get a hash index on their first lookup.
 class TMXNodeList {
 public:
     TMXNodeList() = default;
@@ -26,7 +27,8 @@ public:
     int Count() const { return static_cast<int>(m_aItems.size()); }
     TMXNode* AddNode(const QString& ANodeName);
     // Position of the last entry named S (case-insensitive), or -1.
-    int IndexOf(const QString& S) const;
+    int IndexOf(const QString& S) const { return IndexOf(QStringView(S)); }
+    int IndexOf(QStringView S) const;
     TMXNode* GetNodeByName(const QString& AName) const;
     TMXNode* GetNode(int AIdx) const; // 0 <= AIdx < Count(), else assertion (uUtils)
     QString Get(int AIdx) const;      // element name of an entry
@@ -36,11 +38,25 @@ public:
     void Clear();
 
 private:
+    friend class TMemXml;
+    struct TEntry {
+        QString sName;
+        std::unique_ptr<TMXNode> oNode;
+    };
+    // Open addressing over the entries' positions; a slot holds the last entry of its name.
+    struct TNameIndex {
+        std::vector<std::uint32_t> aHashes; // per entry: hash of the upper-cased name
+        std::vector<int> aSlots;            // entry position or -1; the size is a power of two
+        qsizetype nUsed = 0;
+    };
+
     void Changed() { FNameHashValid = false; }
     void RebuildHash() const;
+    void IndexEntry(int AIdx) const;
+    TMXNode* Append(QString AName);
 
-    std::vector<std::pair<QString, std::unique_ptr<TMXNode>>> m_aItems;
-    mutable QHash<QString, int> FNameHash;
+    std::vector<TEntry> m_aItems;
+    mutable std::unique_ptr<TNameIndex> FNameHash; // created by the first hashed lookup
     mutable bool FNameHashValid = false;
 };
 
@@ -52,9 +68,9 @@ public:
 
     TMXNodeList& ChildNodes() { return m_aNodes; }
     const TMXNodeList& ChildNodes() const { return m_aNodes; }
-    // Attributes as "name=value" entries in file order.
-    QStringList& Attrs() { return m_aAttrs; }
-    const QStringList& Attrs() const { return m_aAttrs; }
+    // Attributes as "name=value" entries in file order (a copy).
+    QStringList Attrs() const;
+    int AttrCount() const { return static_cast<int>(m_aAttrs.size()); }
 
     bool NodeExists(const QString& ANode) const;
     bool AttrExists(const QString& AAttr) const;
@@ -72,10 +88,15 @@ public:
 private:
     friend class TMemXml;
     friend class TMXNodeList;
-    int AttrIndex(const QString& AAttr) const;
+    // Name and value of one attribute; the name never holds "=".
+    struct TAttr {
+        QString sName;
+        QString sValue;
+    };
+    int AttrIndex(QStringView AAttr) const;
 
     TMXNodeList m_aNodes;
-    QStringList m_aAttrs;
+    std::vector<TAttr> m_aAttrs;
     QString m_sValueText;
 };
 
@@ -115,7 +136,8 @@ public:
 
 private:
     void LoadFile();
-    void ParseAttrs(QStringList& VAttrs, QStringView ATag) const;
+    struct TParseState;
+    void ParseAttrs(TParseState& AState, std::vector<TMXNode::TAttr>& VAttrs, QStringView ATag) const;
     void AttrsToText(QString& VText, const TMXNode& ANode) const;
     void NodeToText(QString& VText, const TMXNode& ANode, const QString& AName, const QString& AIndent) const;
 

@@ -8,12 +8,17 @@
 #include "base/uDocUpdate.h"
 #include "base/uExceptions.h"
 #include "base/uRecords.h"
+#include "frontdesk/uTariff.h"
 #include "frontdesk/uTarvoRecords.h"
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
+#include <utility>
+#include <vector>
 
 class TMemXml;
 class TMXNode;
@@ -102,12 +107,157 @@ public:
     void CheckReportDate();
 
     // ==== tariff: declarations owned by the tariff work (uTarvoDocTariff.cpp) ==========================
+    // None of these change the document. Moments must be finite and inside the calendar (years 1 to
+    // 9999); CalcSum2 and CalcStayAmount raise EConvertError otherwise.
+
+    // Zone in force at the time of day of ATime: the last zone starting at or before it (within one
+    // millisecond); a time before the first zone's start belongs to the last zone. -1 without zones.
+    int FindTzByTime(TDateTime ATime) const;
+    // Whole seconds from zone AIdx's start to the next zone's start (the last zone: to the first zone's
+    // start on the next day). AIdx must be a valid index (assertion).
+    std::int64_t GetTzSeconds(int AIdx) const;
+    // Unit price for a card level: ABaseCost at level 0, AMinCost at MaxLevel(), linear between.
+    Extended CalcPrice(Extended ABaseCost, Extended AMinCost, std::int32_t ALevel) const;
+    // ATotal units at APrice, rounded to a multiple of 10^AAccPrice with halves away from zero;
+    // TARIFF_ACC_UNROUNDED leaves the product as it is.
+    static Extended CalcSum(Extended ATotal, Extended APrice, std::int32_t AAccPrice);
+    // Amount of the stay between the two moments by the time zones, without entrance fee and minimum.
+    // VSegments, when given, receives the walk's segments in order (it is cleared first).
+    Extended CalcSum2(TDateTime ATimeIn, TDateTime ATimeOut, std::int32_t ALevel,
+                      TTariffSegments* VSegments = nullptr) const;
+    // Adds the entrance fee and applies the minimum amount.
+    Extended CalcSum3(Extended ASum) const;
+    // Amount charged at check-out ANow for a stay that began at ATimeIn, on the booking ABooking: the
+    // stay or the booked interval by the zones (or the day price), overdue units, entrance fee, minimum.
+    // The business day is that of ANow. VBill, when given, receives the breakdown for the receipt.
+    Extended CalcStayAmount(TDateTime ATimeIn, TDateTime ANow, std::int32_t ALevel,
+                            const TStayBooking& ABooking, TStayBill* VBill = nullptr) const;
+
+    // A moment rounded to the nearest unit; exactly half a unit rounds down. The date is kept (23:59:45
+    // to the minute is 00:00 of the next day).
+    static TDateTime RoundToHours(TDateTime ADateTime);
+    static TDateTime RoundToMinutes(TDateTime ADateTime);
+    static TDateTime RoundToSeconds(TDateTime ADateTime);
+    // One of the three by the unit; any unit other than minute and hour counts as the second.
+    static TDateTime RoundToUnit(TDateTime ADateTime, TTariffication AUnit);
+    // Seconds to units: minutes with half a minute up, hours from those minutes with half an hour up.
+    static std::int64_t SecondsToUnits(std::int64_t ASeconds, TTariffication AUnit);
+    // Milliseconds in one unit: 1000, 60000 or 3600000.
+    static std::int64_t UnitMSecs(TTariffication AUnit);
     // ==== end tariff ====
 
     // ==== log and report files, day rebuild (uTarvoDocLog.cpp, uTarvoDocDay.cpp) ====================
+    // Told at once, with the file and the reason, whenever a log, report or summary line (or another
+    // file of the business day) could not be written. The event that wrote it stays done.
+    using TWriteErrorEvent = std::function<void(const QString& AMessage)>;
+    const TWriteErrorEvent& OnWriteError() const { return FOnWriteError; }
+    void SetOnWriteError(TWriteErrorEvent AEvent) { FOnWriteError = std::move(AEvent); }
+    void DoWriteError(const QString& AMessage);
+
+    // "<data folder>/Logs/<name>" and "<data folder>/Report/<name>" of the business day ADate by the
+    // file settings. AForceDir creates the folder with its parents (failure raises EInOutError).
+    QString GetLogPath(TDate ADate, bool AForceDir) const;
+    QString GetReportPath(TDate ADate, bool AForceDir) const;
+
+    // Records one event: appends the item to the day's log when ATime belongs to the current business
+    // day (its index is the result, else -1) and the line to the log file of ADate's business day.
+    // ACard must be given (assertion). A line that cannot be written goes to OnWriteError.
+    int AddLog(TDateTime ATime, TCard* ACard, bool AIn, Extended ASum, TDateTime ADate, bool AReserv,
+               TDateTime ARFrom, TDateTime ARTo, bool ARAllDay, bool ARConst, const QString& AComment);
+    // Records one finished visit in the day's report and its report file; the index is the result.
+    int AddReport(TCard* ACard, TDateTime ATimeIn, TDateTime ATimeOut, Extended ASum, bool AReserv,
+                  TDateTime ARFrom, TDateTime ARTo, bool ARAllDay, bool ARConst);
+    // Writes the summary of the closed business day ARepDate (total, counts, guests still inside) to
+    // its report file. Called by SetReportDate before the day's lists are emptied.
+    void AddReport(TDate ARepDate, Extended ATotalSum, std::int32_t AInUsers, std::int32_t AOutUsers,
+                   const TInUserList& AInUsersL);
+
+    // The comment of the day's log item at moment ATime (within one millisecond). Setting a different
+    // text rewrites the day's part of the log file (RewriteDayLog; its errors reach the caller).
+    void SetLogItemComment(TDateTime ATime, const QString& AValue);
+    QString GetLogItemComment(TDateTime ATime) const;
+    // Index in LogList() of the item at moment ATime, or -1 (binary search; the list is chronological).
+    int _FindLogItemByTime(TDateTime ATime) const;
+
+    // Append to the in-memory lists only; AddRepItem adds ASum to the day's total.
+    int AddLogItem(TCard* ACard, bool AIn, const QString& AComment, Extended ASum, TDateTime ATime);
+    int AddRepItem(TCard* ACard, TDateTime ATimeIn, TDateTime ATimeOut, Extended ASum, bool AReserv,
+                   TDateTime ARFrom, TDateTime ARTo, bool ARAllDay, bool ARConst);
+
+    // Rebuilds business day ADate (log, guests inside, report, counters) from its log file without
+    // billing anything again. LoadDayFromLog() rebuilds ReportDate().
+    void LoadDayFromLog(TDate ADate);
+    // Replaces the day's lines of its log file by the lines of LogList(); lines of other days stay.
+    // Raises EInOutError when the file cannot be opened or written.
+    void RewriteDayLog();
     // ==== end log ====
 
     // ==== card events and bookings (uTarvoDocEvents.cpp, uTarvoDocBooking.cpp) =======================
+    // One presented card: checks a registered card in, or the guest inside out with the stay billed.
+    // Closes the business day first when a new one has begun. An unregistered card changes nothing.
+    // OnUserIn/OnUserOut fire inside the update, before OnChange.
+    void FireCard(const TOrv_KEYNUM& ANumber);
+    // Sets the business day; a change of calendar date closes the old day with its summary first.
+    void SetReportDate(TDate AValue);
+
+    // Lookups; key numbers match by SameKeyNum, the first match in list order wins; -1 when none.
+    int FindInUserByKeyNum(const TOrv_KEYNUM& ANumber) const;
+    int FindInUserByDate(TDateTime ADate) const;    // check-in on the calendar date of ADate
+    int FindInUserByRepDate(TDateTime ADate) const; // check-in on the business day ADate
+    int FindCardByKeyNum(const TOrv_KEYNUM& ANumber) const;
+    int FindCardByUserName(const QString& AName) const; // letter case ignored
+    // A guest inside with this card and check-in moment, not booked; returns its index.
+    int AddInUser(TCard* ACard, TDateTime ATime);
+    void DeleteInUser(int AIdx);
+
+    // Bookings of guests inside, kept across restarts in "Reserved.ini" beside the data file.
+    // The outputs are 0/false unless the card is inside; the result is whether it is booked.
+    bool GetBookingForCard(const TOrv_KEYNUM& ANumber, TDateTime& VFrom, TDateTime& VTo,
+                           bool& VAllDay) const;
+    // The card must be inside (assertion). The booking holds in memory at once; false when it could
+    // not be stored in "Reserved.ini" (then OnWriteError has told the operator).
+    bool SetBookingForCard(const TOrv_KEYNUM& ANumber, bool AEnabled, TDateTime AFrom, TDateTime ATo,
+                           bool AAllDay);
+    // Marks the document modified when any value changes (times compared exactly).
+    void SetRecentBooking(TDateTime AFrom, TDateTime ATo, bool AAllDay);
+    // Store or remove the entry of this key text in "Reserved.ini", which is replaced whole. False when
+    // it could not be written (reported by OnWriteError); the entry is put right by the next write.
+    bool WriteBooking(const TOrv_KEYNUM& ANumber, bool AAllDay, TDateTime AFrom, TDateTime ATo);
+    bool DeleteBooking(const TOrv_KEYNUM& ANumber);
+    QString GetBookingsPath() const; // "<data folder>/Reserved.ini"
+
+    // Entry value "hh:nn-hh:nn " plus "D" for a whole day.
+    static QString FormatBookingValue(TDateTime AFrom, TDateTime ATo, bool AAllDay);
+    // Reads an entry value back; false unless both times read as valid hours and minutes. The times
+    // are times of day on day 0.
+    static bool ReadBookingValue(const QString& AValue, TDateTime& VFrom, TDateTime& VTo, bool& VAllDay);
+
+    // "Reserved.ini" in memory: its sections with their key/value lines in file order. Reads any bytes;
+    // writes the 8-bit code page with CR LF. Keys compare without letter case.
+    class TBookingsIni {
+    public:
+        // Files larger than this are read up to their last line end within it.
+        static constexpr qint64 MaxFileSize = 4 * 1024 * 1024;
+        // A missing file is empty; false (VError set) when the file exists but cannot be read.
+        bool LoadFromFile(const QString& AFileName, QString* VError);
+        void SetBytes(const QByteArray& ABytes);
+        QByteArray GetBytes() const;
+        // Key/value lines of the section "Cards", in file order.
+        std::vector<std::pair<QString, QString>> CardEntries() const;
+        QString ReadCard(const QString& AKey) const; // empty when absent
+        // True when the section changed. Writing replaces the first entry of the key and drops later ones.
+        bool WriteCard(const QString& AKey, const QString& AValue);
+        bool DeleteCard(const QString& AKey);
+
+    private:
+        struct TSection {
+            QString m_sName;
+            std::vector<std::pair<QString, QString>> m_aLines;
+        };
+        TSection& Cards();
+        const TSection* FindCards() const;
+        std::vector<TSection> m_aSections;
+    };
     // ==== end events ====
 
     TDate ReportDate() const { return m_dtRepDate; }
@@ -226,8 +376,19 @@ private:
     // ==== private: tariff ====
     // ==== end private tariff ====
     // ==== private: log and report files, day rebuild ====
+    // Appends one line; false (after OnWriteError) when it could not be written.
+    bool AppendDayLine(const QString& ALine, const QString& AFileName);
+    // The path of the business day's log or report file, or empty (after OnWriteError) when its folder
+    // cannot be created.
+    QString ForcedDayPath(bool AReport, TDate ADate);
+    TWriteErrorEvent FOnWriteError;
     // ==== end private log ====
     // ==== private: card events and bookings ====
+    // Reads, edits and replaces "Reserved.ini" whole; entries left wrong by an earlier failed write are
+    // put right in the same write. False (reported by OnWriteError) when it could not be written.
+    bool UpdateBookingsFile(const TOrv_KEYNUM& ANumber, const QString* AValue);
+    // Cards whose entry in "Reserved.ini" may disagree with the bookings in memory.
+    std::vector<TOrv_KEYNUM> m_aBookingsUnsaved;
     // ==== end private events ====
 
     void LoadFromXmlUnguarded(TMemXml& AXml);

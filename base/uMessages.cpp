@@ -1,0 +1,233 @@
+#include "base/uMessages.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+namespace {
+
+enum : unsigned { PROG_F = 1, PROG_C = 2, PROG_FC = PROG_F | PROG_C };
+
+struct TCatalogueEntry {
+    int m_nId;
+    unsigned m_nPrograms;
+    const char* m_sText; // UTF-8
+};
+
+// The built-in English texts, by number.
+constexpr TCatalogueEntry CATALOGUE[] = {
+    {1, PROG_F, "Tarvo (Velmo)"},
+    {1, PROG_C, "Config tarvo (Velmo)"},
+    {2, PROG_C, "Really?"},
+    {111, PROG_FC, "English (internal)"},
+    {112, PROG_FC, "Wrong version of \"OrvReader.dll\"."},
+    {113, PROG_C, "Value must not be empty."},
+    {114, PROG_C,
+     "Value must not be empty and must contain only numbers and the characters 'a', 'b', 'c', 'd', "
+     "'e' and 'f'."},
+    {228, PROG_C, "Time zone \"%s\" has already been added."},
+    {229, PROG_C, "Save changes?"},
+    {230, PROG_C, "Key \"%s\" has already been added."},
+    {231, PROG_FC, "About..."},
+    {232, PROG_FC, "Failed to connect to the reader to \"%s\"."},
+    {233, PROG_C, "Key \"%s\" not found."},
+    {234, PROG_C, "Key \"%s\" already exists."},
+    {235, PROG_C, "Search the reader with s/n %d..."},
+    {236, PROG_C, "Reader with s/n %d is not found."},
+    {237, PROG_C, "Reader with s/n %d is found on \"%s\"."},
+    {238, PROG_C, "%s s/n %d"},
+    {239, PROG_C, "Excel files (*.xls;*.xlsx)|*.xls;*.xlsx|All files|*.*"},
+    {240, PROG_C, "Import time zones from Excel \"%s\"..."},
+    {242, PROG_FC, "CSV files (*.csv)|*.csv"},
+    {243, PROG_C, "Import keys from Excel \"%s\"..."},
+    {244, PROG_C, "Client \"%s\" has already been added."},
+    {245, PROG_F, "%4d %s %s-%s %s"},
+    {246, PROG_F, "Total sum: %s"},
+    {248, PROG_F, "%s\r\n is logged at %s."},
+    {249, PROG_F, "%s\r\n has been %s.\r\nSum: %s."},
+    {250, PROG_F, "In"},
+    {251, PROG_F, "Out"},
+    {253, PROG_F,
+     "Organisation name\r\nTax number 0000000000\r\nRegistration number 0000000000000\r\n"
+     "Address\r\nTelephone"},
+    {254, PROG_F, "Receipt no. %d"},
+    {255, PROG_F, "Paid time\r\nInput - Output"},
+    {256, PROG_F, "Amt"},
+    {257, PROG_F, "price"},
+    {258, PROG_F, "sum"},
+    {259, PROG_F, "min"},
+    {260, PROG_F, "RUB"},
+    {261, PROG_F, "RUB"},
+    {262, PROG_F, "TOTAL:"},
+    {263, PROG_F, "Not subject to VAT in the tie using the simplified taxation system"},
+    {264, PROG_C, "Time zone \"%.2d:%.2d\" has already been added."},
+    {268, PROG_F, "Authorization Error (check username and password)"},
+    {269, PROG_F, "Unknown image type \"%s\"."},
+    {270, PROG_F, "Http error #%d."},
+    {271, PROG_F, "The server is not responding."},
+    {272, PROG_F, "sec"},
+    {273, PROG_F, "h"},
+    {274, PROG_F, "Entrance fee:"},
+    {275, PROG_F, "Minimum payment amount:"},
+    {276, PROG_F, "Reservation"},
+    {277, PROG_F, "Overdue"},
+    {278, PROG_F, "Reservation of day"},
+    {280, PROG_F, "%d in / %d out"},
+    {281, PROG_F, "Not out:"},
+    {282, PROG_F, "%d %s"},
+};
+
+unsigned ProgramBit(TMsgProgram AProgram) {
+    return AProgram == TMsgProgram::Config ? PROG_C : PROG_F;
+}
+
+std::atomic<TMsgProgram> g_nProgram{TMsgProgram::FrontDesk};
+std::mutex g_oLookupLock;
+TMsgLookup g_fnLookup;
+
+// Widths and precisions of translated texts are capped so a bad file cannot ask for gigabytes.
+constexpr int MaxFieldWidth = 256;
+
+QString Pad(const QString& AText, int AWidth, bool ALeft, QChar AFill) {
+    if (AText.size() >= AWidth)
+        return AText;
+    const QString lFill(AWidth - AText.size(), AFill);
+    return ALeft ? AText + lFill : lFill + AText;
+}
+
+QString ArgText(const TMsgArg& AArg) {
+    if (const auto* lNum = std::get_if<std::int64_t>(&AArg))
+        return QString::number(*lNum);
+    return std::get<QString>(AArg);
+}
+
+} // namespace
+
+void SetMsgProgram(TMsgProgram AProgram) {
+    g_nProgram = AProgram;
+}
+
+TMsgProgram MsgProgram() {
+    return g_nProgram;
+}
+
+QString BuiltInResString(int AId, TMsgProgram AProgram) {
+    const unsigned lBit = ProgramBit(AProgram);
+    for (const TCatalogueEntry& lEntry : CATALOGUE)
+        if (lEntry.m_nId == AId && (lEntry.m_nPrograms & lBit) != 0)
+            return QString::fromUtf8(lEntry.m_sText);
+    return QString();
+}
+
+QString LoadResString(int AId) {
+    TMsgLookup lLookup;
+    {
+        std::lock_guard<std::mutex> lLock(g_oLookupLock);
+        lLookup = g_fnLookup;
+    }
+    QString lTranslated;
+    if (lLookup && lLookup(AId, lTranslated))
+        return lTranslated;
+    const TMsgProgram lProgram = MsgProgram();
+    QString lText = BuiltInResString(AId, lProgram);
+    if (lText.isEmpty())
+        lText = BuiltInResString(AId, lProgram == TMsgProgram::Config ? TMsgProgram::FrontDesk
+                                                                        : TMsgProgram::Config);
+    return lText;
+}
+
+std::vector<int> CatalogueIds(TMsgProgram AProgram) {
+    std::vector<int> lIds;
+    const unsigned lBit = ProgramBit(AProgram);
+    for (const TCatalogueEntry& lEntry : CATALOGUE)
+        if ((lEntry.m_nPrograms & lBit) != 0)
+            lIds.push_back(lEntry.m_nId);
+    std::sort(lIds.begin(), lIds.end());
+    lIds.erase(std::unique(lIds.begin(), lIds.end()), lIds.end());
+    return lIds;
+}
+
+void SetMsgLookup(TMsgLookup ALookup) {
+    std::lock_guard<std::mutex> lLock(g_oLookupLock);
+    g_fnLookup = std::move(ALookup);
+}
+
+QString FormatMsg(const QString& AFormat, std::initializer_list<TMsgArg> AArgs) {
+    QString lResult;
+    lResult.reserve(AFormat.size() + 32);
+    const TMsgArg* lArg = AArgs.begin();
+    const qsizetype lLen = AFormat.size();
+    qsizetype i = 0;
+    while (i < lLen) {
+        const QChar c = AFormat.at(i);
+        if (c != QLatin1Char('%')) {
+            lResult += c;
+            ++i;
+            continue;
+        }
+        // %[-][0][width][.precision]conversion
+        qsizetype j = i + 1;
+        bool lLeft = false, lZero = false;
+        while (j < lLen && (AFormat.at(j) == QLatin1Char('-') || AFormat.at(j) == QLatin1Char('0'))) {
+            (AFormat.at(j) == QLatin1Char('-') ? lLeft : lZero) = true;
+            ++j;
+        }
+        int lWidth = 0;
+        while (j < lLen && AFormat.at(j).isDigit() && AFormat.at(j).unicode() < 128) {
+            lWidth = std::min(lWidth * 10 + (AFormat.at(j).unicode() - '0'), MaxFieldWidth);
+            ++j;
+        }
+        int lPrec = -1;
+        if (j < lLen && AFormat.at(j) == QLatin1Char('.')) {
+            ++j;
+            lPrec = 0;
+            while (j < lLen && AFormat.at(j).isDigit() && AFormat.at(j).unicode() < 128) {
+                lPrec = std::min(lPrec * 10 + (AFormat.at(j).unicode() - '0'), MaxFieldWidth);
+                ++j;
+            }
+        }
+        const char16_t lConv = j < lLen ? AFormat.at(j).unicode() : u'\0';
+        if (lConv == u'%' && j == i + 1) {
+            lResult += QLatin1Char('%');
+            i = j + 1;
+            continue;
+        }
+        if (lConv != u'd' && lConv != u's' && lConv != u'u' && lConv != u'x' && lConv != u'X') {
+            // Not a directive: the text stays as written.
+            lResult += c;
+            ++i;
+            continue;
+        }
+        QString lText;
+        if (lArg != AArgs.end()) {
+            const TMsgArg& lValue = *lArg++;
+            const std::int64_t* lNum = std::get_if<std::int64_t>(&lValue);
+            if (lConv == u's' || lNum == nullptr) {
+                lText = ArgText(lValue);
+                if (lConv == u's' && lPrec >= 0 && lText.size() > lPrec)
+                    lText.truncate(lPrec);
+            } else {
+                const bool lHex = lConv == u'x' || lConv == u'X';
+                const bool lNeg = *lNum < 0 && !lHex;
+                const std::uint64_t lAbs =
+                    lHex ? std::uint64_t(*lNum) : (lNeg ? 0 - std::uint64_t(*lNum) : std::uint64_t(*lNum));
+                lText = QString::number(lAbs, lHex ? 16 : 10);
+                if (lConv == u'X')
+                    lText = lText.toUpper();
+                if (lPrec >= 0)
+                    lText = Pad(lText, lPrec, false, QLatin1Char('0'));
+                else if (lZero && !lLeft)
+                    lText = Pad(lText, lWidth - (lNeg ? 1 : 0), false, QLatin1Char('0'));
+                if (lNeg)
+                    lText.prepend(QLatin1Char('-'));
+            }
+        }
+        lResult += Pad(lText, lWidth, lLeft, QLatin1Char(' '));
+        i = j + 1;
+    }
+    return lResult;
+}
+
+QString FormatResString(int AId, std::initializer_list<TMsgArg> AArgs) {
+    return FormatMsg(LoadResString(AId), AArgs);
+}
