@@ -10,7 +10,24 @@
 namespace {
 
 // Optional sign and decimal digits only, within 64 bits.
-bool ParseDecimal(const QString& AText, std::int64_t& VValue) {
+bool ParseDecimal(QStringView AText, std::int64_t& VValue) {
+    // The form every number is written in, "-" and up to 18 digits, is read here directly.
+    const qsizetype nLen = AText.size();
+    const qsizetype nFirst = nLen > 0 && AText.front() == u'-' ? 1 : 0;
+    if (nLen > nFirst && nLen - nFirst <= 18) {
+        std::int64_t lValue = 0;
+        qsizetype i = nFirst;
+        for (; i < nLen; ++i) {
+            const char16_t c = AText[i].unicode();
+            if (c < u'0' || c > u'9')
+                break;
+            lValue = lValue * 10 + (c - u'0');
+        }
+        if (i == nLen) {
+            VValue = nFirst ? -lValue : lValue;
+            return true;
+        }
+    }
     bool lOk = false;
     const qlonglong lValue = AText.toLongLong(&lOk, 10);
     if (!lOk)
@@ -22,11 +39,7 @@ bool ParseDecimal(const QString& AText, std::int64_t& VValue) {
     return true;
 }
 
-} // namespace
-
-QString IntToXml(std::int64_t AValue) { return QString::number(AValue); }
-
-bool XmlToInt(const QString& AText, std::int32_t& VValue) {
+bool ViewToInt(QStringView AText, std::int32_t& VValue) {
     std::int64_t lValue = 0;
     if (!ParseDecimal(AText, lValue) || lValue < std::numeric_limits<std::int32_t>::min() ||
         lValue > std::numeric_limits<std::int32_t>::max())
@@ -34,6 +47,12 @@ bool XmlToInt(const QString& AText, std::int32_t& VValue) {
     VValue = static_cast<std::int32_t>(lValue);
     return true;
 }
+
+} // namespace
+
+QString IntToXml(std::int64_t AValue) { return QString::number(AValue); }
+
+bool XmlToInt(const QString& AText, std::int32_t& VValue) { return ViewToInt(AText, VValue); }
 
 bool XmlToUInt(const QString& AText, std::uint32_t& VValue) {
     std::int64_t lValue = 0;
@@ -121,7 +140,7 @@ void XmlToRect(const QString& AText, TRect& VValue) {
 
 bool ItemIdOfName(const QString& AName, std::int32_t& VId) {
     std::int32_t lId = 0;
-    if (AName.size() <= 4 || !XmlToInt(AName.mid(4), lId) || lId <= 0)
+    if (AName.size() <= 4 || !ViewToInt(QStringView(AName).sliced(4), lId) || lId <= 0)
         return false;
     VId = lId;
     return true;

@@ -25,17 +25,6 @@ const QByteArray kBomUtf8("\xEF\xBB\xBF", 3);
 const QByteArray kBomUtf16LE("\xFF\xFE", 2);
 const QByteArray kBomUtf16BE("\xFE\xFF", 2);
 
-// Blanks and control characters at both ends go; other white space (no-break space) stays.
-QStringView TrimControls(QStringView AText) {
-    qsizetype nBegin = 0;
-    qsizetype nEnd = AText.size();
-    while (nBegin < nEnd && AText[nBegin].unicode() <= 0x20)
-        ++nBegin;
-    while (nEnd > nBegin && AText[nEnd - 1].unicode() <= 0x20)
-        --nEnd;
-    return AText.mid(nBegin, nEnd - nBegin);
-}
-
 QByteArray BomOf(TXmlEncoding AEncoding) {
     switch (AEncoding) {
     case TXmlEncoding::Utf8:
@@ -481,48 +470,86 @@ void TMemXml::LoadFile() {
     SetText(DecodeBytes(aContent, FEncoding));
 }
 
+namespace {
+
+// First AChar in [ABegin, AEnd), or null. Most searches of the parser end within a few characters.
+inline const char16_t* FindChar(const char16_t* ABegin, const char16_t* AEnd, char16_t AChar) {
+    for (const char16_t* p = ABegin; p < AEnd; ++p)
+        if (*p == AChar)
+            return p;
+    return nullptr;
+}
+
+inline QString MakeString(const char16_t* ABegin, const char16_t* AEnd) {
+    return QString(reinterpret_cast<const QChar*>(ABegin), AEnd - ABegin);
+}
+
+inline bool SameChars(QStringView AText, const char16_t* ABegin, qsizetype ALen) {
+    return AText.size() == ALen && std::equal(ABegin, ABegin + ALen, AText.utf16());
+}
+
+} // namespace
+
 // Scratch space of one parse: names seen recently, so that the many elements and attributes of one name
 // share one string, and the attributes of the tag being read.
 struct TMemXml::TParseState {
     std::array<QString, 64> aNames;
     std::vector<TMXNode::TAttr> aAttrs;
 
-    QString Name(QStringView AName) {
-        if (AName.isEmpty())
-            return AName.toString();
-        const std::size_t nSlot =
-            (std::size_t(AName.size()) * 31 + AName.front().unicode() * 7 + AName.back().unicode()) %
-            aNames.size();
+    QString Name(const char16_t* ABegin, const char16_t* AEnd) {
+        const qsizetype nLen = AEnd - ABegin;
+        if (nLen == 0)
+            return MakeString(ABegin, AEnd);
+        const std::size_t nSlot = (std::size_t(nLen) * 31 + std::size_t(ABegin[0]) * 7 + AEnd[-1]) % aNames.size();
         QString& sSlot = aNames[nSlot];
-        if (sSlot.size() != AName.size() || QStringView(sSlot) != AName)
-            sSlot = AName.toString();
+        if (!SameChars(sSlot, ABegin, nLen))
+            sSlot = MakeString(ABegin, AEnd);
         return sSlot;
     }
 };
 
+QString TMemXml::DecodeSpan(const char16_t* ABegin, const char16_t* AEnd, bool AAttr) const {
+    if (!FindChar(ABegin, AEnd, u'&'))
+        return DecodeXmlValue(MakeString(ABegin, AEnd), AAttr);
+    // Text with entities is decoded straight from the parsed text, so only the result is allocated.
+    const QString sRaw = QString::fromRawData(reinterpret_cast<const QChar*>(ABegin), AEnd - ABegin);
+    QString sResult = DecodeXmlValue(sRaw, AAttr);
+    // A result that still points into the parsed text (handed back undecoded) gets its own copy.
+    const auto nData = reinterpret_cast<std::uintptr_t>(sResult.constData());
+    if (nData >= reinterpret_cast<std::uintptr_t>(ABegin) && nData <= reinterpret_cast<std::uintptr_t>(AEnd))
+        sResult = QString(sResult.constData(), sResult.size());
+    return sResult;
+}
+
 void TMemXml::ParseAttrs(TParseState& AState, std::vector<TMXNode::TAttr>& VAttrs, QStringView ATag) const {
     std::vector<TMXNode::TAttr>& aNew = AState.aAttrs;
     aNew.clear();
-    qsizetype nPos = 0;
-    while (nPos < ATag.size()) {
-        const qsizetype nEq = ATag.indexOf(u'=', nPos);
-        if (nEq < 0)
+    const char16_t* p = ATag.utf16();
+    const char16_t* const pEnd = p + ATag.size();
+    while (p < pEnd) {
+        const char16_t* const pEq = FindChar(p, pEnd, u'=');
+        if (!pEq)
             break;
-        const QStringView sName = TrimControls(ATag.mid(nPos, nEq - nPos));
-        qsizetype nValue = nEq + 1;
-        if (nValue < ATag.size() && ATag[nValue] == u' ')
-            ++nValue;
-        if (nValue < ATag.size() && ATag[nValue] == u'"') {
-            const qsizetype nClose = ATag.indexOf(u'"', nValue + 1);
+        // The name: blanks and control characters at both ends go; other white space stays.
+        const char16_t* pName = p;
+        const char16_t* pNameEnd = pEq;
+        while (pName < pNameEnd && *pName <= 0x20)
+            ++pName;
+        while (pNameEnd > pName && pNameEnd[-1] <= 0x20)
+            --pNameEnd;
+        const char16_t* pValue = pEq + 1;
+        if (pValue < pEnd && *pValue == u' ')
+            ++pValue;
+        if (pValue < pEnd && *pValue == u'"') {
+            const char16_t* const pQuote = FindChar(pValue + 1, pEnd, u'"');
             // Without a closing quote no quote is left in the tag, so no further value can be read.
-            if (nClose < 0)
+            if (!pQuote)
                 break;
-            const QString sValue = ATag.mid(nValue + 1, nClose - nValue - 1).toString();
-            aNew.push_back({AState.Name(sName), DecodeXmlValue(sValue, true)});
-            nPos = nClose + 1;
+            aNew.push_back({AState.Name(pName, pNameEnd), DecodeSpan(pValue + 1, pQuote, true)});
+            p = pQuote + 1;
         } else {
             // A value without quotes is skipped; the search goes on for the next "=".
-            nPos = nValue;
+            p = pValue;
         }
     }
     if (aNew.empty())
@@ -534,27 +561,27 @@ void TMemXml::ParseAttrs(TParseState& AState, std::vector<TMXNode::TAttr>& VAttr
 
 void TMemXml::SetText(const QString& AText) {
     Clear();
-    const QStringView sText(AText);
-    const qsizetype nLen = sText.size();
+    const char16_t* const pText = reinterpret_cast<const char16_t*>(AText.constData());
+    const char16_t* const pEnd = pText + AText.size();
     TMXNode* const pRoot = m_oRootNode.get();
     std::vector<TMXNode*> aStack; // open elements above the current one
     TMXNode* pCurrent = pRoot;
     qsizetype nFlattened = 0; // start tags past the depth limit whose end tags must not pop
-    qsizetype nPos = 0;
+    const char16_t* p = pText;
     TParseState state;
 
     for (;;) {
-        const qsizetype nOpen = sText.indexOf(u'<', nPos);
-        if (nOpen < 0)
+        const char16_t* const pOpen = FindChar(p, pEnd, u'<');
+        if (!pOpen)
             break;
-        const qsizetype nClose = sText.indexOf(u'>', nOpen + 1);
-        if (nClose < 0)
+        const char16_t* const pClose = FindChar(pOpen + 1, pEnd, u'>');
+        if (!pClose)
             break;
-        const QStringView sTag = sText.mid(nOpen + 1, nClose - nOpen - 1);
+        const char16_t* const pTag = pOpen + 1; // the tag is [pTag, pClose)
 
-        if (sTag.startsWith(u'/')) {
+        if (pTag < pClose && *pTag == u'/') {
             // End tag: the name is not checked; "</>" does nothing.
-            if (sTag.size() > 1) {
+            if (pClose - pTag > 1) {
                 if (nFlattened > 0) {
                     --nFlattened;
                 } else if (!aStack.empty()) {
@@ -564,42 +591,39 @@ void TMemXml::SetText(const QString& AText) {
                     pCurrent = pRoot;
                 }
             }
-            nPos = nClose + 1;
+            p = pClose + 1;
             continue;
         }
 
-        QStringView sContent = sTag;
-        const bool fClosedBySlash = sTag.endsWith(u'/');
-        const bool fClosedInItself = fClosedBySlash || sTag.endsWith(u'?');
-        if (fClosedInItself)
-            sContent.chop(1);
-        qsizetype nNameEnd = sContent.indexOf(u' ');
-        if (nNameEnd < 0)
-            nNameEnd = sContent.size();
-        const QStringView sName = sContent.left(nNameEnd);
+        const bool fClosedBySlash = pTag < pClose && pClose[-1] == u'/';
+        const bool fClosedInItself = fClosedBySlash || (pTag < pClose && pClose[-1] == u'?');
+        const char16_t* const pContentEnd = fClosedInItself ? pClose - 1 : pClose;
+        const char16_t* pNameEnd = FindChar(pTag, pContentEnd, u' ');
+        if (!pNameEnd)
+            pNameEnd = pContentEnd;
+        const QStringView sName(pTag, pNameEnd - pTag);
 
         if (sName == u"!DOCTYPE") {
             // The internal subset holds "<" and ">" of its own: count them from after the name.
             qsizetype nLevel = 1;
-            qsizetype i = nOpen + 1 + nNameEnd;
-            for (; i < nLen; ++i) {
-                const char16_t c = sText[i].unicode();
-                if (c == u'<')
+            const char16_t* i = pNameEnd;
+            for (; i < pEnd; ++i) {
+                if (*i == u'<')
                     ++nLevel;
-                else if (c == u'>' && --nLevel == 0)
+                else if (*i == u'>' && --nLevel == 0)
                     break;
             }
-            if (i >= nLen) {
-                m_sDocType = sText.mid(nOpen).toString();
+            if (i >= pEnd) {
+                m_sDocType = MakeString(pOpen, pEnd);
                 break;
             }
-            m_sDocType = sText.mid(nOpen, i - nOpen + 1).toString();
-            nPos = i + 1;
+            m_sDocType = MakeString(pOpen, i + 1);
+            p = i + 1;
             continue;
         }
 
-        const QStringView sAttrs = sContent.mid(nNameEnd);
-        nPos = nClose + 1;
+        const QStringView sAttrs(pNameEnd, pContentEnd - pNameEnd);
+        p = pClose + 1;
         if (sName == u"?xml") {
             ParseAttrs(state, pRoot->m_aAttrs, sAttrs);
             continue;
@@ -610,7 +634,7 @@ void TMemXml::SetText(const QString& AText) {
         if (sName.isEmpty())
             continue;
 
-        TMXNode* const pNode = pCurrent->m_aNodes.Append(state.Name(sName));
+        TMXNode* const pNode = pCurrent->m_aNodes.Append(state.Name(pTag, pNameEnd));
         ParseAttrs(state, pNode->m_aAttrs, sAttrs);
         if (!fClosedBySlash) {
             if (static_cast<qsizetype>(aStack.size()) + 2 <= MaxParseDepth) {
@@ -624,12 +648,12 @@ void TMemXml::SetText(const QString& AText) {
             continue;
 
         // Text counts only when an end tag follows it directly; anything before a child is layout.
-        const qsizetype nNext = sText.indexOf(u'<', nPos);
-        if (nNext < 0)
+        const char16_t* const pNext = FindChar(p, pEnd, u'<');
+        if (!pNext)
             break;
-        if (nNext > nPos && nNext + 1 < nLen && sText[nNext + 1] == u'/')
-            pNode->m_sValueText = DecodeXmlValue(sText.mid(nPos, nNext - nPos).toString(), false);
-        nPos = nNext;
+        if (pNext > p && pNext + 1 < pEnd && pNext[1] == u'/')
+            pNode->m_sValueText = DecodeSpan(p, pNext, false);
+        p = pNext;
     }
 }
 
@@ -732,26 +756,28 @@ void TMemXml::UpdateFile() {
 }
 
 QString TMemXml::DecodeXmlValue(const QString& AStr, bool /*AAttr*/) const {
-    if (!AStr.contains(u'&'))
+    const char16_t* const pBegin = reinterpret_cast<const char16_t*>(AStr.constData());
+    const char16_t* const pEnd = pBegin + AStr.size();
+    const char16_t* p = FindChar(pBegin, pEnd, u'&');
+    if (!p)
         return AStr;
     static const struct {
         QStringView sEntity;
-        QChar cChar;
+        char16_t cChar;
     } kEntities[] = {
         {u"&quot;", u'"'}, {u"&amp;", u'&'}, {u"&apos;", u'\''}, {u"&lt;", u'<'}, {u"&gt;", u'>'}};
-    QString sResult;
-    sResult.reserve(AStr.size());
-    const QStringView sStr(AStr);
-    qsizetype i = 0;
-    while (i < sStr.size()) {
-        const QChar c = sStr[i];
-        if (c == u'&') {
-            const QStringView sRest = sStr.mid(i);
+    // Decoding only shortens the text, so the result is written into one buffer of the input's size.
+    QString sResult(AStr.size(), Qt::Uninitialized);
+    char16_t* const pOut = reinterpret_cast<char16_t*>(sResult.data());
+    char16_t* q = std::copy(pBegin, p, pOut);
+    while (p < pEnd) {
+        if (*p == u'&') {
+            const QStringView sRest(p, pEnd - p);
             bool fFound = false;
             for (const auto& entity : kEntities) {
                 if (sRest.startsWith(entity.sEntity)) {
-                    sResult += entity.cChar;
-                    i += entity.sEntity.size();
+                    *q++ = entity.cChar;
+                    p += entity.sEntity.size();
                     fFound = true;
                     break;
                 }
@@ -759,39 +785,57 @@ QString TMemXml::DecodeXmlValue(const QString& AStr, bool /*AAttr*/) const {
             if (fFound)
                 continue;
         }
-        sResult += c;
-        ++i;
+        *q++ = *p++;
     }
+    sResult.truncate(q - pOut);
     return sResult;
 }
 
 QString TMemXml::EncodeXmlValue(const QString& AStr, bool /*AAttr*/) const {
-    const auto special = [](QChar c) {
-        return c == u'"' || c == u'&' || c == u'\'' || c == u'<' || c == u'>';
-    };
-    if (std::none_of(AStr.cbegin(), AStr.cend(), special))
-        return AStr;
-    QString sResult;
-    sResult.reserve(AStr.size() + AStr.size() / 4 + 16);
-    for (const QChar c : AStr) {
-        switch (c.unicode()) {
+    const char16_t* const pBegin = reinterpret_cast<const char16_t*>(AStr.constData());
+    const char16_t* const pEnd = pBegin + AStr.size();
+    qsizetype nExtra = 0; // characters the entities add
+    for (const char16_t* p = pBegin; p < pEnd; ++p) {
+        switch (*p) {
         case u'"':
-            sResult += u"&quot;";
+        case u'\'':
+            nExtra += 5;
             break;
         case u'&':
-            sResult += u"&amp;";
-            break;
-        case u'\'':
-            sResult += u"&apos;";
+            nExtra += 4;
             break;
         case u'<':
-            sResult += u"&lt;";
-            break;
         case u'>':
-            sResult += u"&gt;";
+            nExtra += 3;
             break;
         default:
-            sResult += c;
+            break;
+        }
+    }
+    if (nExtra == 0)
+        return AStr;
+    QString sResult(AStr.size() + nExtra, Qt::Uninitialized);
+    char16_t* q = reinterpret_cast<char16_t*>(sResult.data());
+    const auto put = [&q](QStringView AEntity) { q = std::copy(AEntity.utf16(), AEntity.utf16() + AEntity.size(), q); };
+    for (const char16_t* p = pBegin; p < pEnd; ++p) {
+        switch (*p) {
+        case u'"':
+            put(u"&quot;");
+            break;
+        case u'&':
+            put(u"&amp;");
+            break;
+        case u'\'':
+            put(u"&apos;");
+            break;
+        case u'<':
+            put(u"&lt;");
+            break;
+        case u'>':
+            put(u"&gt;");
+            break;
+        default:
+            *q++ = *p;
         }
     }
     return sResult;

@@ -137,6 +137,8 @@ public:
 private:
     void LoadFile();
     struct TParseState;
+    // DecodeXmlValue of the text [ABegin, AEnd) of the document being parsed.
+    QString DecodeSpan(const char16_t* ABegin, const char16_t* AEnd, bool AAttr) const;
     void ParseAttrs(TParseState& AState, std::vector<TMXNode::TAttr>& VAttrs, QStringView ATag) const;
     void AttrsToText(QString& VText, const TMXNode& ANode) const;
     void NodeToText(QString& VText, const TMXNode& ANode, const QString& AName, const QString& AIndent) const;

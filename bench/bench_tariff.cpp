@@ -19,9 +19,10 @@ std::unique_ptr<Tarvo::TTarvoDoc> MakeDoc(bool AHundredths) {
                       .arg(AHundredths ? QStringLiteral("0.%1").arg(13 + i * 7) : QString::number(3 + i))
                       .arg(AHundredths ? QStringLiteral("0.%1").arg(11 + i * 5) : QString::number(1 + i));
     TMemXml lXml(QString(), TXmlEncoding::Utf8);
-    lXml.SetText(QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Tarvo version=\"1.2\"><TimeZones>%1"
-                                "</TimeZones><Cards><Item1 number=\"0A0B0C\" level=\"10\"/></Cards></Tarvo>")
-                     .arg(lZones));
+    lXml.SetText(
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Tarvo version=\"1.2\"><TimeZones>%1"
+                       "</TimeZones><Cards><Item1 number=\"0A0B0C\" level=\"10\"/></Cards></Tarvo>")
+            .arg(lZones));
     auto lDoc = std::make_unique<Tarvo::TTarvoDoc>();
     lDoc->LoadFromXml(lXml);
     lDoc->SetTariffication(Tarvo::TARIF_MINUTE);

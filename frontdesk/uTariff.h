@@ -15,11 +15,11 @@ inline constexpr std::int32_t TARIFF_ACC_UNROUNDED = std::numeric_limits<std::in
 
 // One step of the walk over the time zones: the units spent in one zone.
 struct TTariffSegment {
-    int m_nZone = -1;            // index into the document's TZs
-    TDateTime m_dtFrom = 0;      // start, on the unit grid: the rounded time-in, then each zone's start
-    std::int64_t m_nUnits = 0;   // tariff units charged in the zone (0 for a zone shorter than a unit)
-    Extended m_nPrice = 0;       // unit price for the card's level
-    Extended m_nSum = 0;         // the segment's amount, rounded to the price accuracy
+    int m_nZone = -1;          // index into the document's TZs
+    TDateTime m_dtFrom = 0;    // start, on the unit grid: the rounded time-in, then each zone's start
+    std::int64_t m_nUnits = 0; // tariff units charged in the zone (0 for a zone shorter than a unit)
+    Extended m_nPrice = 0;     // unit price for the card's level
+    Extended m_nSum = 0;       // the segment's amount, rounded to the price accuracy
 };
 using TTariffSegments = std::vector<TTariffSegment>;
 
@@ -31,8 +31,7 @@ struct TStayBooking {
     bool m_fRAllDay = false;
 };
 
-template <class TItem>
-TStayBooking StayBookingOf(const TItem& AItem) {
+template <class TItem> TStayBooking StayBookingOf(const TItem& AItem) {
     return TStayBooking{AItem.m_fReserv, AItem.m_dtRFrom, AItem.m_dtRTo, AItem.m_fRAllDay};
 }
 
@@ -47,7 +46,7 @@ enum TStayKind : std::int32_t {
 // The breakdown of a finished stay's amount.
 struct TStayBill {
     TStayKind m_nKind = STAY_ZONES;
-    TDateTime m_dtFrom = 0;           // interval priced by the zones (the stay or the booked interval)
+    TDateTime m_dtFrom = 0; // interval priced by the zones (the stay or the booked interval)
     TDateTime m_dtTo = 0;
     TTariffSegments m_aSegments;      // the walk over that interval; empty for STAY_DAY_FIXED
     Extended m_nZonesSum = 0;         // the segments' sum, or the day price for STAY_DAY_FIXED

@@ -139,18 +139,6 @@ void TTarvoDoc::DoUserOut() {
         FOnUserOut(*this);
 }
 
-void TTarvoDoc::LoadDayFromLog() {
-    // The day's events, guests and report are rebuilt from the log file with the business-day work.
-}
-
-void TTarvoDoc::LoadBookings() {
-    // "Reserved.ini" is read (and stale bookings dropped) with the business-day work.
-}
-
-void TTarvoDoc::CheckReportDate() {
-    // Closing the business day with its summary comes with the business-day work.
-}
-
 void TTarvoDoc::GetRecentBooking(TDateTime& VFrom, TDateTime& VTo, bool& VAllDay) const {
     VFrom = m_dtRFrom;
     VTo = m_dtRTo;

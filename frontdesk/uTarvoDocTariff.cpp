@@ -334,7 +334,8 @@ Extended TTarvoDoc::CalcStayAmount(TDateTime ATimeIn, TDateTime ANow, std::int32
         if (CompareDateTimeMs(ANow, lBill.m_dtTo) > 0) {
             const std::int64_t lOverMs = MsOf(RoundToUnit(ANow, m_nTariff)) - MsOf(lBill.m_dtTo);
             // Rounding the check-out can fall before an end off the unit grid: no overdue then.
-            lBill.m_nOverdueUnits = std::max<std::int64_t>(DivRoundHalfEven(lOverMs, UnitMSecs(m_nTariff)), 0);
+            lBill.m_nOverdueUnits =
+                std::max<std::int64_t>(DivRoundHalfEven(lOverMs, UnitMSecs(m_nTariff)), 0);
             lBill.m_nOverdueSum = Extended(lBill.m_nOverdueUnits) * m_nOverdueCost;
         }
     }

@@ -44,7 +44,8 @@ protected:
     // highest level stays 10), one card whose level becomes the highest level.
     void Load(const std::vector<TZoneDef>& AZones, int AMaxLevel = 10,
               const QString& AStartDay = QStringLiteral("00:00")) {
-        QString lBody = QStringLiteral("<Main><StartDayTime>%1</StartDayTime></Main><TimeZones>").arg(AStartDay);
+        QString lBody =
+            QStringLiteral("<Main><StartDayTime>%1</StartDayTime></Main><TimeZones>").arg(AStartDay);
         int lId = 1;
         for (const TZoneDef& lZone : AZones)
             lBody += QStringLiteral("<Item%1 name=\"Z\" startTime=\"%2\" baseCost=\"%3\" minCost=\"%4\"/>")
@@ -55,8 +56,9 @@ protected:
         if (AMaxLevel >= 0)
             lBody += QStringLiteral("<Cards><Item1 number=\"0A0B0C\" level=\"%1\"/></Cards>").arg(AMaxLevel);
         TMemXml lXml(QString(), TXmlEncoding::Utf8);
-        lXml.SetText(QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Tarvo version=\"1.2\">%1</Tarvo>")
-                         .arg(lBody));
+        lXml.SetText(
+            QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Tarvo version=\"1.2\">%1</Tarvo>")
+                .arg(lBody));
         m_oDoc.LoadFromXml(lXml);
         ASSERT_FALSE(m_oDoc.LoadFailed()) << m_oDoc.LoadError().toStdString();
         ASSERT_EQ(m_oDoc.TZs().Count(), int(AZones.size()));
@@ -95,47 +97,215 @@ TEST_F(TTariffTest, StaysByTheZones) {
     };
     const std::vector<TZoneDef> lOneZone = {{"00:00", "2", "1"}};
     const TCase cCases[] = {
-        {"89 min 50 s is 90 minutes at 2", lOneZone, 10, TARIF_MINUTE, 0, 0, At(10, 10, 0, 20), At(10, 11, 30, 10),
-         180, {{0, 90}}},
-        {"level 5 of 10 pays 1.5", lOneZone, 10, TARIF_MINUTE, 0, 5, At(10, 10, 0, 20), At(10, 11, 30, 10), 135,
+        {"89 min 50 s is 90 minutes at 2",
+         lOneZone,
+         10,
+         TARIF_MINUTE,
+         0,
+         0,
+         At(10, 10, 0, 20),
+         At(10, 11, 30, 10),
+         180,
          {{0, 90}}},
-        {"highest level pays the minimum cost", lOneZone, 10, TARIF_MINUTE, 0, 10, At(10, 10), At(10, 11), 60,
+        {"level 5 of 10 pays 1.5",
+         lOneZone,
+         10,
+         TARIF_MINUTE,
+         0,
+         5,
+         At(10, 10, 0, 20),
+         At(10, 11, 30, 10),
+         135,
+         {{0, 90}}},
+        {"highest level pays the minimum cost",
+         lOneZone,
+         10,
+         TARIF_MINUTE,
+         0,
+         10,
+         At(10, 10),
+         At(10, 11),
+         60,
          {{0, 60}}},
-        {"no card list keeps the highest level 10", lOneZone, -1, TARIF_MINUTE, 0, 10, At(10, 10), At(10, 11), 60,
+        {"no card list keeps the highest level 10",
+         lOneZone,
+         -1,
+         TARIF_MINUTE,
+         0,
+         10,
+         At(10, 10),
+         At(10, 11),
+         60,
          {{0, 60}}},
-        {"all cards at level 0 pay the base cost", lOneZone, 0, TARIF_MINUTE, 0, 0, At(10, 10), At(10, 11), 120,
+        {"all cards at level 0 pay the base cost",
+         lOneZone,
+         0,
+         TARIF_MINUTE,
+         0,
+         0,
+         At(10, 10),
+         At(10, 11),
+         120,
          {{0, 60}}},
-        {"day into evening zone", cDayEvening, 10, TARIF_MINUTE, 0, 0, At(10, 19, 30), At(10, 20, 45), 315,
+        {"day into evening zone",
+         cDayEvening,
+         10,
+         TARIF_MINUTE,
+         0,
+         0,
+         At(10, 19, 30),
+         At(10, 20, 45),
+         315,
          {{0, 30}, {1, 45}}},
-        {"before the first start the evening zone is in force", cDayEvening, 10, TARIF_MINUTE, 0, 0, At(10, 3),
-         At(10, 9), 1680, {{1, 300}, {0, 60}}},
-        {"26 hours round the clock", cDayEvening, 10, TARIF_MINUTE, 0, 0, At(10, 10), At(11, 12), 6120,
+        {"before the first start the evening zone is in force",
+         cDayEvening,
+         10,
+         TARIF_MINUTE,
+         0,
+         0,
+         At(10, 3),
+         At(10, 9),
+         1680,
+         {{1, 300}, {0, 60}}},
+        {"26 hours round the clock",
+         cDayEvening,
+         10,
+         TARIF_MINUTE,
+         0,
+         0,
+         At(10, 10),
+         At(11, 12),
+         6120,
          {{0, 600}, {1, 720}, {0, 240}}},
-        {"single zone over three days", lOneZone, 10, TARIF_MINUTE, 0, 0, At(10, 10), At(13, 10), 8640,
+        {"single zone over three days",
+         lOneZone,
+         10,
+         TARIF_MINUTE,
+         0,
+         0,
+         At(10, 10),
+         At(13, 10),
+         8640,
          {{0, 840}, {0, 1440}, {0, 1440}, {0, 600}}},
         {"equal starts: the later zone is in force, the earlier is empty",
-         {{"08:00", "3", ""}, {"08:00", "3", ""}, {"20:00", "5", ""}}, 10, TARIF_MINUTE, 0, 0, At(10, 10),
-         At(11, 12), 6120, {{1, 600}, {2, 720}, {0, 0}, {1, 240}}},
-        {"hour unit: a zone of 10 h 30 min counts 11 hours", {{"08:00", "1", ""}, {"18:30", "100", ""}}, 10,
-         TARIF_HOUR, 0, 0, At(10, 17), At(10, 20), 102, {{0, 2}, {1, 1}}},
-        {"hour unit: one day is 11 + 13 of the zones' 11 + 14 hours", {{"08:00", "1", ""}, {"18:30", "100", ""}},
-         10, TARIF_HOUR, 0, 0, At(10, 8), At(11, 8), 1311, {{0, 11}, {1, 13}}},
-        {"hour unit: 10:40 starts at 11:00, 1.5 h is 2 h", lOneZone, 10, TARIF_HOUR, 0, 0, At(10, 10, 40),
-         At(10, 12, 10), 4, {{0, 2}}},
-        {"seconds: 10.5 s is 10 (half to even)", {{"00:00", "0.5", ""}}, 10, TARIF_SECOND, 0, 0,
-         At(10, 10, 0, 0, 400), At(10, 10, 0, 10, 900), 5, {{0, 10}}},
-        {"seconds: 11.5 s is 12 (half to even)", {{"00:00", "0.5", ""}}, 10, TARIF_SECOND, 0, 0, At(10, 10),
-         At(10, 10, 0, 11, 500), 6, {{0, 12}}},
-        {"minutes: 30 s is 0 units", lOneZone, 10, TARIF_MINUTE, 0, 0, At(10, 10), At(10, 10, 0, 30), 0, {{0, 0}}},
-        {"minutes: 90 s is 2 units", lOneZone, 10, TARIF_MINUTE, 0, 0, At(10, 10), At(10, 10, 1, 30), 4, {{0, 2}}},
-        {"accuracy 1: 125 becomes 130", {{"00:00", "1", ""}}, 10, TARIF_MINUTE, 1, 0, At(10, 10), At(10, 12, 5), 130,
+         {{"08:00", "3", ""}, {"08:00", "3", ""}, {"20:00", "5", ""}},
+         10,
+         TARIF_MINUTE,
+         0,
+         0,
+         At(10, 10),
+         At(11, 12),
+         6120,
+         {{1, 600}, {2, 720}, {0, 0}, {1, 240}}},
+        {"hour unit: a zone of 10 h 30 min counts 11 hours",
+         {{"08:00", "1", ""}, {"18:30", "100", ""}},
+         10,
+         TARIF_HOUR,
+         0,
+         0,
+         At(10, 17),
+         At(10, 20),
+         102,
+         {{0, 2}, {1, 1}}},
+        {"hour unit: one day is 11 + 13 of the zones' 11 + 14 hours",
+         {{"08:00", "1", ""}, {"18:30", "100", ""}},
+         10,
+         TARIF_HOUR,
+         0,
+         0,
+         At(10, 8),
+         At(11, 8),
+         1311,
+         {{0, 11}, {1, 13}}},
+        {"hour unit: 10:40 starts at 11:00, 1.5 h is 2 h",
+         lOneZone,
+         10,
+         TARIF_HOUR,
+         0,
+         0,
+         At(10, 10, 40),
+         At(10, 12, 10),
+         4,
+         {{0, 2}}},
+        {"seconds: 10.5 s is 10 (half to even)",
+         {{"00:00", "0.5", ""}},
+         10,
+         TARIF_SECOND,
+         0,
+         0,
+         At(10, 10, 0, 0, 400),
+         At(10, 10, 0, 10, 900),
+         5,
+         {{0, 10}}},
+        {"seconds: 11.5 s is 12 (half to even)",
+         {{"00:00", "0.5", ""}},
+         10,
+         TARIF_SECOND,
+         0,
+         0,
+         At(10, 10),
+         At(10, 10, 0, 11, 500),
+         6,
+         {{0, 12}}},
+        {"minutes: 30 s is 0 units",
+         lOneZone,
+         10,
+         TARIF_MINUTE,
+         0,
+         0,
+         At(10, 10),
+         At(10, 10, 0, 30),
+         0,
+         {{0, 0}}},
+        {"minutes: 90 s is 2 units",
+         lOneZone,
+         10,
+         TARIF_MINUTE,
+         0,
+         0,
+         At(10, 10),
+         At(10, 10, 1, 30),
+         4,
+         {{0, 2}}},
+        {"accuracy 1: 125 becomes 130",
+         {{"00:00", "1", ""}},
+         10,
+         TARIF_MINUTE,
+         1,
+         0,
+         At(10, 10),
+         At(10, 12, 5),
+         130,
          {{0, 125}}},
         {"accuracy 1: each segment rounds, 124 + 124 is 240",
-         {{"08:00", "1", ""}, {"10:04", "1", ""}, {"12:08", "1", ""}}, 10, TARIF_MINUTE, 1, 0, At(10, 8),
-         At(10, 12, 8), 240, {{0, 124}, {1, 124}}},
-        {"unrounded", {{"00:00", "1.25", ""}}, 10, TARIF_MINUTE, TARIFF_ACC_UNROUNDED, 0, At(10, 10), At(10, 10, 7),
-         8.75L, {{0, 7}}},
-        {"accuracy 0 rounds 8.75 up", {{"00:00", "1.25", ""}}, 10, TARIF_MINUTE, 0, 0, At(10, 10), At(10, 10, 7), 9,
+         {{"08:00", "1", ""}, {"10:04", "1", ""}, {"12:08", "1", ""}},
+         10,
+         TARIF_MINUTE,
+         1,
+         0,
+         At(10, 8),
+         At(10, 12, 8),
+         240,
+         {{0, 124}, {1, 124}}},
+        {"unrounded",
+         {{"00:00", "1.25", ""}},
+         10,
+         TARIF_MINUTE,
+         TARIFF_ACC_UNROUNDED,
+         0,
+         At(10, 10),
+         At(10, 10, 7),
+         8.75L,
+         {{0, 7}}},
+        {"accuracy 0 rounds 8.75 up",
+         {{"00:00", "1.25", ""}},
+         10,
+         TARIF_MINUTE,
+         0,
+         0,
+         At(10, 10),
+         At(10, 10, 7),
+         9,
          {{0, 7}}},
     };
     for (const TCase& lCase : cCases) {
@@ -243,10 +413,10 @@ TEST_F(TTariffTest, UnitPriceByLevel) {
         std::int32_t m_nLevel;
         Extended m_nPrice;
     } cCases[] = {
-        {10, 0, 2},  {10, 5, 1.5L}, {10, 10, 1}, {4, 1, 1.75L},
-        {10, 12, 1}, // above the highest level: the minimum cost, not less
-        {10, -3, 2}, // below 0: the base cost, not more
-        {0, 0, 2},   // every card at level 0: the base cost
+        {10, 0, 2},    {10, 5, 1.5L}, {10, 10, 1},
+        {4, 1, 1.75L}, {10, 12, 1}, // above the highest level: the minimum cost, not less
+        {10, -3, 2},                // below 0: the base cost, not more
+        {0, 0, 2},                  // every card at level 0: the base cost
     };
     for (const auto& lCase : cCases) {
         SCOPED_TRACE(testing::Message() << lCase.m_nMaxLevel << " " << lCase.m_nLevel);
@@ -286,8 +456,8 @@ TEST_F(TTariffTest, SegmentAmountRounding) {
         {1, lThird, -5000, lThird, 0}, // a step finer than extended holds: nothing to round
     };
     for (const auto& lCase : cCases) {
-        SCOPED_TRACE(testing::Message() << double(lCase.m_nTotal) << " x " << double(lCase.m_nPrice) << " acc "
-                                        << lCase.m_nAcc);
+        SCOPED_TRACE(testing::Message()
+                     << double(lCase.m_nTotal) << " x " << double(lCase.m_nPrice) << " acc " << lCase.m_nAcc);
         const Extended lSum = TTarvoDoc::CalcSum(lCase.m_nTotal, lCase.m_nPrice, lCase.m_nAcc);
         if (lCase.m_nTolerance == 0)
             EXPECT_EQ(lSum, lCase.m_nExpected);
@@ -300,7 +470,8 @@ TEST_F(TTariffTest, EntranceFeeAndMinimum) {
     const struct {
         Extended m_nSum, m_nEntrance, m_nMin, m_nExpected;
     } cCases[] = {
-        {0, 0, 0, 0}, {0, 50, 0, 50}, {0, 0, 100, 100}, {40, 50, 100, 100}, {80, 50, 100, 130}, {150, 0, 100, 150},
+        {0, 0, 0, 0},       {0, 50, 0, 50},     {0, 0, 100, 100},
+        {40, 50, 100, 100}, {80, 50, 100, 130}, {150, 0, 100, 150},
     };
     Load(cDayEvening);
     for (const auto& lCase : cCases) {
@@ -348,9 +519,9 @@ TEST(TTariffRounding, MomentsToTheUnit) {
         TTariffication m_nUnit;
         std::int64_t m_nUnits;
     } cUnits[] = {
-        {29, TARIF_MINUTE, 0},  {30, TARIF_MINUTE, 1},      {89, TARIF_MINUTE, 1},
-        {1769, TARIF_HOUR, 0},  {1770, TARIF_HOUR, 1},      {37800, TARIF_HOUR, 11}, // 29:30 is 30 min, 1 h
-        {48600, TARIF_HOUR, 14}, {5, TARIF_SECOND, 5},      {5, static_cast<TTariffication>(-1), 5},
+        {29, TARIF_MINUTE, 0},   {30, TARIF_MINUTE, 1}, {89, TARIF_MINUTE, 1},
+        {1769, TARIF_HOUR, 0},   {1770, TARIF_HOUR, 1}, {37800, TARIF_HOUR, 11}, // 29:30 is 30 min, 1 h
+        {48600, TARIF_HOUR, 14}, {5, TARIF_SECOND, 5},  {5, static_cast<TTariffication>(-1), 5},
     };
     for (const auto& lCase : cUnits)
         EXPECT_EQ(TTarvoDoc::SecondsToUnits(lCase.m_nSeconds, lCase.m_nUnit), lCase.m_nUnits)
@@ -387,7 +558,8 @@ TEST_F(TTariffTest, LongStaysGiveExactlyTheWalksSum) {
         const Extended lWalked = m_oDoc.CalcSum2(lIn, lOut, 0, &lSegs);
         EXPECT_EQ(m_oDoc.CalcSum2(lIn, lOut, 0), lWalked);
         EXPECT_EQ(lSegs.size(), size_t(2 * lCase.m_nDays + 1));
-        EXPECT_LE(std::fabs(lWalked - lCase.m_nPerDay * lCase.m_nDays), lCase.m_nTolerance) << double(lWalked);
+        EXPECT_LE(std::fabs(lWalked - lCase.m_nPerDay * lCase.m_nDays), lCase.m_nTolerance)
+            << double(lWalked);
     }
     // A stay of a thousand years is billed at once; every day of it is 5760.
     Load(cDayEvening);
@@ -428,14 +600,25 @@ TEST_F(TTariffTest, FinishedStays) {
         TStayKind m_nKind;
         std::int64_t m_nOverdue;
     };
-    const auto Booked = [](TTime AFrom, TTime ATo, bool AAllDay) { return TStayBooking{true, AFrom, ATo, AAllDay}; };
+    const auto Booked = [](TTime AFrom, TTime ATo, bool AAllDay) {
+        return TStayBooking{true, AFrom, ATo, AAllDay};
+    };
     const TTime t1800 = EncodeTime(18, 0, 0, 0), t2000 = EncodeTime(20, 0, 0, 0);
     const TTime t2200 = EncodeTime(22, 0, 0, 0), t0200 = EncodeTime(2, 0, 0, 0);
     const TTime t1000 = EncodeTime(10, 0, 0, 0);
     const TCase cCases[] = {
         {"not booked", TARIF_MINUTE, 0, 0, 0, {}, At(10, 19, 30), At(10, 20, 45), 315, STAY_ZONES, 0},
-        {"not booked, with entrance fee", TARIF_MINUTE, 0, 0, 20, {}, At(10, 19, 30), At(10, 20, 45), 335,
-         STAY_ZONES, 0},
+        {"not booked, with entrance fee",
+         TARIF_MINUTE,
+         0,
+         0,
+         20,
+         {},
+         At(10, 19, 30),
+         At(10, 20, 45),
+         335,
+         STAY_ZONES,
+         0},
         {"all day at the day price", TARIF_MINUTE, 0, 350, 20, Booked(t1000, t1800, true), At(10, 10),
          At(10, 23), 370, STAY_DAY_FIXED, 0},
         {"all day at the day price, five minutes", TARIF_MINUTE, 0, 350, 0, Booked(t1000, t1800, true),
@@ -446,14 +629,14 @@ TEST_F(TTariffTest, FinishedStays) {
          At(11, 1), 240 * 5, STAY_DAY_ZONES, 0},
         {"time range left 40 min late", TARIF_MINUTE, 0, 0, 0, Booked(t1800, t2000, false), At(10, 17),
          At(10, 20, 40), 120 * 3 + 40 * 2, STAY_BOOKED, 40},
-        {"time range left early", TARIF_MINUTE, 0, 0, 0, Booked(t1800, t2000, false), At(10, 18, 30), At(10, 19),
-         120 * 3, STAY_BOOKED, 0},
+        {"time range left early", TARIF_MINUTE, 0, 0, 0, Booked(t1800, t2000, false), At(10, 18, 30),
+         At(10, 19), 120 * 3, STAY_BOOKED, 0},
         {"overdue is not scaled by level", TARIF_MINUTE, 10, 0, 0, Booked(t1800, t2000, false), At(10, 17),
          At(10, 20, 40), 120 * 1 + 40 * 2, STAY_BOOKED, 40},
         {"day price does not apply to a time range", TARIF_MINUTE, 0, 350, 0, Booked(t1800, t2000, false),
          At(10, 17), At(10, 20, 40), 120 * 3 + 40 * 2, STAY_BOOKED, 40},
-        {"time range over midnight left in the small hours", TARIF_MINUTE, 0, 0, 50, Booked(t2200, t0200, false),
-         At(10, 21), At(11, 2, 30), 240 * 5 + 30 * 2 + 50, STAY_BOOKED, 30},
+        {"time range over midnight left in the small hours", TARIF_MINUTE, 0, 0, 50,
+         Booked(t2200, t0200, false), At(10, 21), At(11, 2, 30), 240 * 5 + 30 * 2 + 50, STAY_BOOKED, 30},
         {"hour unit: 40 min late is 1 hour overdue", TARIF_HOUR, 0, 0, 0, Booked(t1800, t2000, false),
          At(10, 18), At(10, 20, 40), 2 * 3 + 1 * 2, STAY_BOOKED, 1},
         {"hour unit: 30 min late rounds to no overdue", TARIF_HOUR, 0, 0, 0, Booked(t1800, t2000, false),
@@ -466,8 +649,9 @@ TEST_F(TTariffTest, FinishedStays) {
         m_oDoc.SetDayCost(lCase.m_nDayCost);
         m_oDoc.SetOverdueCost(2);
         TStayBill lBill;
-        EXPECT_EQ(m_oDoc.CalcStayAmount(lCase.m_dtIn, lCase.m_dtNow, lCase.m_nLevel, lCase.m_oBooking, &lBill),
-                  lCase.m_nAmount);
+        EXPECT_EQ(
+            m_oDoc.CalcStayAmount(lCase.m_dtIn, lCase.m_dtNow, lCase.m_nLevel, lCase.m_oBooking, &lBill),
+            lCase.m_nAmount);
         EXPECT_EQ(m_oDoc.CalcStayAmount(lCase.m_dtIn, lCase.m_dtNow, lCase.m_nLevel, lCase.m_oBooking),
                   lCase.m_nAmount);
         EXPECT_EQ(lBill.m_nKind, lCase.m_nKind);

@@ -1,0 +1,236 @@
+// The business day and its log file: the rebuild of the day at start-up and the rewrite of the day's
+// lines after a comment was changed.
+
+#include "frontdesk/uTarvoDoc.h"
+
+#include "base/uCodePage.h"
+#include "frontdesk/uLogLines.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Tarvo {
+
+namespace {
+
+// What a rebuild holds at most: far beyond any real business day, but a damaged or hostile file
+// cannot fill the memory. Beyond the limits lines are skipped (events) or comments dropped.
+constexpr int MaxDayEvents = 1000000;
+constexpr qsizetype MaxDayCommentChars = 16 * 1024 * 1024;
+
+[[noreturn]] void RaiseFileError(const QString& AWhat, const QString& AFileName, int AErrno) {
+    throw EInOutError(QStringLiteral("%1 \"%2\": %3")
+                          .arg(AWhat, AFileName, QString::fromLocal8Bit(std::strerror(AErrno))));
+}
+
+// The log file open for the rewrite, locked against appends for the whole time.
+class TLockedFile {
+public:
+    explicit TLockedFile(const QString& AFileName) {
+        const QByteArray lPath = QFile::encodeName(AFileName);
+        do
+            m_hFile = ::open(lPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        while (m_hFile < 0 && errno == EINTR);
+        if (m_hFile < 0)
+            RaiseFileError(QStringLiteral("Cannot open the file"), AFileName, errno);
+        // The same whole-file lock that every append takes: no line is added while the day is rewritten.
+        m_fLocked = SetLock(F_WRLCK) == 0;
+    }
+    ~TLockedFile() {
+        if (m_fLocked)
+            SetLock(F_UNLCK);
+        ::close(m_hFile);
+    }
+    TLockedFile(const TLockedFile&) = delete;
+    TLockedFile& operator=(const TLockedFile&) = delete;
+    int Handle() const { return m_hFile; }
+
+private:
+    int SetLock(short AType) {
+        struct flock lLock {};
+        lLock.l_type = AType;
+        lLock.l_whence = SEEK_SET;
+        int lRc;
+        do
+            lRc = ::fcntl(m_hFile, AType == F_UNLCK ? F_OFD_SETLK : F_OFD_SETLKW, &lLock);
+        while (lRc < 0 && errno == EINTR);
+        return lRc;
+    }
+    int m_hFile = -1;
+    bool m_fLocked = false;
+};
+
+} // namespace
+
+void TTarvoDoc::LoadDayFromLog() {
+    LoadDayFromLog(m_dtRepDate);
+}
+
+void TTarvoDoc::LoadDayFromLog(TDate ADate) {
+    TUpdateScope lUpdate(*this);
+    const QString lPath = GetLogPath(ADate, false);
+    QFile lFile(lPath);
+    if (!lFile.exists())
+        return;
+    if (!lFile.open(QIODevice::ReadOnly)) {
+        DoWriteError(QStringLiteral("The day could not be rebuilt: cannot read the file \"%1\": %2")
+                         .arg(lPath, lFile.errorString()));
+        return;
+    }
+    const bool lCsv = m_nLogFileFormat == LOG_FORMAT_CSV;
+    const TDateTime lDayStart = DateOf(ADate) + TimeOf(m_tStartDay);
+    const TDateTime lDayEnd = lDayStart + 1;
+    qsizetype lCommentChars = 0;
+
+    TLogFileReader lReader(lFile);
+    QByteArray lBytes;
+    qint64 lOffset = 0;
+    bool lTooLong = false;
+    TLogLine lLine;
+    while (lReader.Next(lBytes, lOffset, lTooLong)) {
+        if (lTooLong)
+            continue;
+        // Lines of earlier days in week and month files are passed over without decoding them.
+        TDateTime lTime = 0;
+        if (StrictLogLineMoment(lBytes.constData(), lBytes.size(), m_nLogFileFormat, lTime) &&
+            CompareDateTimeMs(lTime, lDayStart) < 0)
+            continue;
+        const QString lText = FromAnsi(lBytes);
+        if (!(lCsv ? ParseLogLineCsv(lText, ADate, lLine) : ParseLogLineTxt(lText, ADate, lLine)))
+            continue;
+        if (CompareDateTimeMs(lLine.m_dtTime, lDayStart) < 0)
+            continue;
+        if (CompareDateTimeMs(lLine.m_dtTime, lDayEnd) >= 0)
+            break;
+        if (lLine.m_nKind == TLogKind::None)
+            continue;
+
+        int lCardIdx = -1;
+        if (lLine.m_fKey && lLine.m_Number[0] >= 1)
+            lCardIdx = FindCardByKeyNum(lLine.m_Number);
+        else if (!lLine.m_sName.isEmpty()) // an empty name would pick any card without a user name
+            lCardIdx = FindCardByUserName(lLine.m_sName);
+        if (lCardIdx < 0)
+            continue;
+        if (m_oLogList.Count() >= MaxDayEvents)
+            break;
+        TCard* lCard = m_oCards.GetCard(lCardIdx);
+        lCommentChars += lLine.m_sComment.size();
+        if (lCommentChars > MaxDayCommentChars)
+            lLine.m_sComment.clear();
+
+        const int lInIdx = FindInUserByKeyNum(lCard->m_Number);
+        if (lLine.m_nKind == TLogKind::In) {
+            AddLogItem(lCard, true, lLine.m_sComment, 0, lLine.m_dtTime);
+            ++m_nRepInUsers;
+            if (lInIdx < 0)
+                AddInUser(lCard, lLine.m_dtTime);
+        } else {
+            AddLogItem(lCard, false, lLine.m_sComment, lLine.m_nSum, lLine.m_dtTime);
+            ++m_nRepOutUsers;
+            if (lInIdx >= 0) {
+                const TLogBooking& lBooking = lLine.m_Booking;
+                AddRepItem(lCard, m_oInUsers.Get(lInIdx)->m_dtTime, lLine.m_dtTime, lLine.m_nSum,
+                           lBooking.m_fReserv, lBooking.m_dtRFrom, lBooking.m_dtRTo, lBooking.m_fRAllDay,
+                           lBooking.m_fRConst);
+                DeleteInUser(lInIdx);
+            }
+        }
+        AddChange(DCH_TOTALS, false);
+    }
+}
+
+void TTarvoDoc::RewriteDayLog() {
+    if (m_oLogList.IsEmpty())
+        return;
+    const TDateTime lFirst = m_oLogList.Get(0)->m_dtTime;
+    const QString lPath = GetLogPath(m_dtRepDate, false);
+    TLockedFile lLocked(lPath);
+
+    // Where the day's lines begin: the first line at or after the day's first event.
+    QFile lFile;
+    if (!lFile.open(lLocked.Handle(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        throw EInOutError(QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
+    qint64 lWritePos = -1;
+    {
+        TLogFileReader lReader(lFile);
+        QByteArray lBytes;
+        qint64 lOffset = 0;
+        bool lTooLong = false;
+        while (lReader.Next(lBytes, lOffset, lTooLong)) {
+            TDateTime lTime = 0;
+            if (!lTooLong && StrictLogLineMoment(lBytes.constData(), lBytes.size(), m_nLogFileFormat, lTime) &&
+                CompareDateTimeMs(lTime, lFirst) < 0)
+                continue;
+            if (!lTooLong && LogLineMoment(FromAnsi(lBytes), m_dtRepDate, lTime) &&
+                CompareDateTimeMs(lTime, lFirst) >= 0) {
+                lWritePos = lOffset;
+                break;
+            }
+        }
+        if (lReader.Failed())
+            throw EInOutError(QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
+    }
+    lFile.close();
+
+    QByteArray lOut;
+    if (lWritePos < 0) {
+        struct stat lStat {};
+        if (::fstat(lLocked.Handle(), &lStat) != 0)
+            RaiseFileError(QStringLiteral("Cannot read the file"), lPath, errno);
+        lWritePos = lStat.st_size;
+        // A last line without its end (edited by hand) must not run into the first rewritten one.
+        char lLast = '\n';
+        if (lWritePos > 0 && ::pread(lLocked.Handle(), &lLast, 1, lWritePos - 1) == 1 && lLast != '\n' &&
+            lLast != '\r')
+            lOut += "\r\n";
+    }
+
+    for (int i = 0; i < m_oLogList.Count(); ++i) {
+        const TLogItem& lItem = *m_oLogList.Get(i);
+        TLogLine lLine;
+        lLine.m_dtTime = lItem.m_dtTime;
+        lLine.m_nKind = lItem.m_fIn ? TLogKind::In : TLogKind::Out;
+        SetLogLineCard(lLine, *lItem.m_pCard);
+        lLine.m_nSum = lItem.m_nSum;
+        lLine.m_sComment = lItem.m_sComment;
+        if (!lItem.m_fIn) {
+            // The booking the visit was billed on, as its out-line said when it was first written.
+            for (int r = m_oReport.Count() - 1; r >= 0; --r) {
+                const TRepItem& lRep = *m_oReport.Get(r);
+                if (lRep.m_pCard == lItem.m_pCard && SameDateTimeMs(lRep.m_dtTimeOut, lItem.m_dtTime)) {
+                    lLine.m_Booking.m_fReserv = lRep.m_fReserv;
+                    lLine.m_Booking.m_dtRFrom = lRep.m_dtRFrom;
+                    lLine.m_Booking.m_dtRTo = lRep.m_dtRTo;
+                    lLine.m_Booking.m_fRAllDay = lRep.m_fRAllDay;
+                    lLine.m_Booking.m_fRConst = lRep.m_fRConst;
+                    break;
+                }
+            }
+        }
+        const bool lWithDate = LogTimeWithDate(lItem.m_dtTime, m_dtRepDate, m_nLogFilePeriod);
+        lOut += ToAnsi(m_nLogFileFormat == LOG_FORMAT_CSV ? FormatLogLineCsv(lLine, lWithDate, m_nAccPrice)
+                                                          : FormatLogLineTxt(lLine, lWithDate, m_nAccPrice));
+        lOut += "\r\n";
+    }
+
+    qint64 lDone = 0;
+    while (lDone < lOut.size()) {
+        const ssize_t lWritten =
+            ::pwrite(lLocked.Handle(), lOut.constData() + lDone, size_t(lOut.size() - lDone), lWritePos + lDone);
+        if (lWritten < 0 && errno == EINTR)
+            continue;
+        if (lWritten <= 0)
+            RaiseFileError(QStringLiteral("Cannot write to file"), lPath, lWritten < 0 ? errno : EIO);
+        lDone += lWritten;
+    }
+    if (::ftruncate(lLocked.Handle(), lWritePos + lOut.size()) != 0 || ::fdatasync(lLocked.Handle()) != 0)
+        RaiseFileError(QStringLiteral("Cannot write to file"), lPath, errno);
+}
+
+} // namespace Tarvo
