@@ -48,6 +48,21 @@ bool ViewToInt(QStringView AText, std::int32_t& VValue) {
     return true;
 }
 
+// "Item<id>": the first four characters are ignored, the rest must be an integer > 0.
+bool IdOfItemName(QStringView AName, std::int32_t& VId) {
+    std::int32_t lId = 0;
+    if (AName.size() <= 4 || !ViewToInt(AName.sliced(4), lId) || lId <= 0)
+        return false;
+    VId = lId;
+    return true;
+}
+
+// A value of the store handed to a reader that takes a QString, without a copy; the reader does not keep
+// it.
+QString Borrowed(QStringView AText) {
+    return AText.isEmpty() ? QString() : QString::fromRawData(AText.data(), AText.size());
+}
+
 } // namespace
 
 QString IntToXml(std::int64_t AValue) { return QString::number(AValue); }
@@ -138,13 +153,7 @@ void XmlToRect(const QString& AText, TRect& VValue) {
     ScanFormat(AText, QStringLiteral("[%d,%d,%d,%d]"), {&VValue.Left, &VValue.Top, &VValue.Right, &VValue.Bottom});
 }
 
-bool ItemIdOfName(const QString& AName, std::int32_t& VId) {
-    std::int32_t lId = 0;
-    if (AName.size() <= 4 || !ViewToInt(QStringView(AName).sliced(4), lId) || lId <= 0)
-        return false;
-    VId = lId;
-    return true;
-}
+bool ItemIdOfName(const QString& AName, std::int32_t& VId) { return IdOfItemName(AName, VId); }
 
 QString ItemNameOfId(std::int32_t AId) { return QStringLiteral("Item%1").arg(AId); }
 
@@ -194,15 +203,15 @@ void LoadZonesFromXml(const TMXNode& ATimeZones, TTimeZoneList& AList) {
     const TMXNodeList& lItems = ATimeZones.ChildNodes();
     for (int i = 0; i < lItems.Count(); ++i) {
         std::int32_t lId = 0;
-        if (!ItemIdOfName(lItems.Get(i), lId))
+        if (!IdOfItemName(lItems.NameView(i), lId))
             continue;
         const TMXNode& lNode = *lItems.GetNode(i);
         auto lZone = std::make_unique<TTarvoTimeZone>();
         lZone->m_nId = lId;
         lZone->m_sName = lNode.GetNodeAttr(QStringLiteral("name"));
-        XmlToHourMin(lNode.GetNodeAttr(QStringLiteral("startTime")), lZone->m_tStartTime);
-        lZone->m_nBaseCost = XmlToPointFloat(lNode.GetNodeAttr(QStringLiteral("baseCost")));
-        lZone->m_nMinCost = XmlToPointFloat(lNode.GetNodeAttr(QStringLiteral("minCost")));
+        XmlToHourMin(Borrowed(lNode.GetNodeAttrView(QStringLiteral("startTime"))), lZone->m_tStartTime);
+        lZone->m_nBaseCost = XmlToPointFloat(Borrowed(lNode.GetNodeAttrView(QStringLiteral("baseCost"))));
+        lZone->m_nMinCost = XmlToPointFloat(Borrowed(lNode.GetNodeAttrView(QStringLiteral("minCost"))));
         AList.Add(std::move(lZone));
     }
 }
@@ -212,20 +221,22 @@ std::int32_t LoadCardsFromXml(const TMXNode& ACards, TCardList& AList) {
     const TMXNodeList& lItems = ACards.ChildNodes();
     for (int i = 0; i < lItems.Count(); ++i) {
         std::int32_t lId = 0;
-        if (!ItemIdOfName(lItems.Get(i), lId))
+        if (!IdOfItemName(lItems.NameView(i), lId))
             continue;
         const TMXNode& lNode = *lItems.GetNode(i);
-        auto lCard = std::make_unique<TCard>();
         // A missing or empty number would parse to length 0, which equals every key presented: such a
         // card is skipped like one whose number does not parse.
-        const QString lNumber = lNode.GetNodeAttr(QStringLiteral("number"));
-        if (lNumber.isEmpty() || !HexToKeyNum(lNumber, lCard->m_Number))
+        TOrv_KEYNUM lNumber{};
+        const QStringView lNumberText = lNode.GetNodeAttrView(QStringLiteral("number"));
+        if (lNumberText.isEmpty() || !HexToKeyNum(Borrowed(lNumberText), lNumber))
             continue;
+        auto lCard = std::make_unique<TCard>();
+        lCard->m_Number = lNumber;
         lCard->m_nId = lId;
         lCard->m_sUserName = lNode.GetNodeAttr(QStringLiteral("name"));
         if (const TMXNode* lComment = lNode.ChildNodes().GetNodeByName(QStringLiteral("Commant")))
             lCard->m_sComment = lComment->GetNodeText();
-        XmlToInt(lNode.GetNodeAttr(QStringLiteral("level")), lCard->m_nLevel);
+        ViewToInt(lNode.GetNodeAttrView(QStringLiteral("level")), lCard->m_nLevel);
         if (lCard->m_nLevel > lMaxLevel)
             lMaxLevel = lCard->m_nLevel;
         AList.Add(std::move(lCard));

@@ -69,6 +69,44 @@ QByteArray EncodeText(const QString& AText, TXmlEncoding AEncoding) {
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
+// Strings of a parse
+
+namespace {
+
+// First AChar in [ABegin, AEnd), or null. Most searches of the parser end within a few characters.
+inline const char16_t* FindChar(const char16_t* ABegin, const char16_t* AEnd, char16_t AChar) {
+    for (const char16_t* p = ABegin; p < AEnd; ++p)
+        if (*p == AChar)
+            return p;
+    return nullptr;
+}
+
+inline const char16_t* UnitsOf(const QString& AText) {
+    return reinterpret_cast<const char16_t*>(AText.constData());
+}
+
+inline QString CopyOf(const char16_t* ABegin, const char16_t* AEnd) {
+    return QString(reinterpret_cast<const QChar*>(ABegin), AEnd - ABegin);
+}
+
+// [ABegin, AEnd) of the parsed text without a copy: valid as long as that text is kept.
+inline QString RawOf(const char16_t* ABegin, const char16_t* AEnd) {
+    if (ABegin == AEnd)
+        return CopyOf(ABegin, AEnd); // the shared empty string
+    return QString::fromRawData(reinterpret_cast<const QChar*>(ABegin), AEnd - ABegin);
+}
+
+// A string that does not own its characters (it points into a parsed text) is copied before it leaves
+// the store; every other string is shared as usual.
+inline QString Owned(const QString& AText) {
+    if (AText.capacity() == 0 && !AText.isEmpty())
+        return QString(AText.constData(), AText.size());
+    return AText;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------
 // Name comparison without letter case
 //
 // Element names are equal when their upper-case forms are (the platform's full Unicode upper-casing, so
@@ -108,13 +146,6 @@ inline std::uint32_t HashFinish(std::uint32_t AHash) {
     return AHash;
 }
 
-std::uint32_t HashOfUnits(QStringView AText) {
-    std::uint32_t nHash = 2166136261u;
-    for (const QChar c : AText)
-        nHash = HashStep(nHash, c.unicode());
-    return HashFinish(nHash);
-}
-
 // An element name prepared for lookups: its hash is the hash of its upper-case form.
 class TNameKey {
 public:
@@ -124,11 +155,14 @@ public:
     }
 
     std::uint32_t Hash() const {
-        if (!m_fAscii)
-            return HashOfUnits(m_sUpper);
         std::uint32_t nHash = 2166136261u;
-        for (const QChar c : m_sName)
-            nHash = HashStep(nHash, AsciiUpper(c.unicode()));
+        if (m_fAscii) {
+            for (const QChar c : m_sName)
+                nHash = HashStep(nHash, AsciiUpper(c.unicode()));
+        } else {
+            for (const QChar c : m_sUpper)
+                nHash = HashStep(nHash, c.unicode());
+        }
         return HashFinish(nHash);
     }
 
@@ -152,7 +186,7 @@ public:
         } else if (IsAscii(AName)) {
             return false;
         }
-        // A non-ASCII name can still upper-case to this one ("ı" gives "I").
+        // A name that is not pure ASCII can still upper-case to this one ("ı" gives "I").
         return AName.toString().toUpper() == m_sName.toString().toUpper();
     }
 
@@ -189,12 +223,21 @@ bool SameAttrName(QStringView A, QStringView B) {
 // ---------------------------------------------------------------------------------------------------------
 // TMXNodeList
 
+void TMXNodeList::TNodeDeleter::operator()(TMXNode* ANode) const {
+    if (ANode->m_fPooled)
+        ANode->~TMXNode(); // the pool's memory goes with the pool
+    else
+        delete ANode;
+}
+
+TMXNodeList::TMXNodeList(std::pmr::memory_resource* AMemory) : m_aItems(AMemory) {}
+
 TMXNodeList::~TMXNodeList() {
     Clear();
 }
 
-TMXNode* TMXNodeList::Append(QString AName) {
-    m_aItems.push_back({std::move(AName), std::make_unique<TMXNode>()});
+TMXNode* TMXNodeList::Append(QString AName, TNodePtr ANode) {
+    m_aItems.push_back({std::move(AName), std::move(ANode)});
     // An appended entry is the last of its name, so a valid index stays valid by inserting it; this
     // keeps "look up, append when missing" loops linear.
     if (FNameHashValid) {
@@ -208,7 +251,7 @@ TMXNode* TMXNodeList::Append(QString AName) {
 }
 
 TMXNode* TMXNodeList::AddNode(const QString& ANodeName) {
-    return Append(ANodeName);
+    return Append(ANodeName, TNodePtr(new TMXNode));
 }
 
 void TMXNodeList::IndexEntry(int AIdx) const {
@@ -282,10 +325,16 @@ TMXNode* TMXNodeList::GetNode(int AIdx) const {
     return m_aItems[AIdx].oNode.get();
 }
 
-QString TMXNodeList::Get(int AIdx) const {
+QStringView TMXNodeList::NameView(int AIdx) const {
     if (AIdx < 0 || AIdx >= Count())
         throw EListError(QStringLiteral("List index out of bounds (%1)").arg(AIdx));
     return m_aItems[AIdx].sName;
+}
+
+QString TMXNodeList::Get(int AIdx) const {
+    if (AIdx < 0 || AIdx >= Count())
+        throw EListError(QStringLiteral("List index out of bounds (%1)").arg(AIdx));
+    return Owned(m_aItems[AIdx].sName);
 }
 
 TMXNode* TMXNodeList::FindNode(const QString& ANodePath, bool ACreate) {
@@ -297,7 +346,7 @@ TMXNode* TMXNodeList::FindNode(const QString& ANodePath, bool ACreate) {
         if (nIdx >= 0)
             pNode = pList->GetNode(nIdx);
         else if (ACreate)
-            pNode = pList->Append(sName.toString());
+            pNode = pList->Append(sName.toString(), TNodePtr(new TMXNode));
         else
             return nullptr;
         pList = &pNode->m_aNodes;
@@ -308,7 +357,7 @@ TMXNode* TMXNodeList::FindNode(const QString& ANodePath, bool ACreate) {
 void TMXNodeList::Delete(int AIdx) {
     if (AIdx < 0 || AIdx >= Count())
         throw EListError(QStringLiteral("List index out of bounds (%1)").arg(AIdx));
-    std::unique_ptr<TMXNode> oNode = std::move(m_aItems[AIdx].oNode);
+    TNodePtr oNode = std::move(m_aItems[AIdx].oNode);
     m_aItems.erase(m_aItems.begin() + AIdx);
     Changed();
     // oNode frees its subtree through Clear of its own list, which does not recurse.
@@ -320,13 +369,13 @@ void TMXNodeList::Clear() {
     if (m_aItems.empty())
         return;
     // Frees the subtrees with a work list instead of recursion: a tree may be far deeper than the stack.
-    std::vector<std::unique_ptr<TMXNode>> aPending;
+    std::vector<TNodePtr> aPending;
     aPending.reserve(m_aItems.size());
     for (auto& item : m_aItems)
         aPending.push_back(std::move(item.oNode));
     m_aItems.clear();
     while (!aPending.empty()) {
-        std::unique_ptr<TMXNode> oNode = std::move(aPending.back());
+        TNodePtr oNode = std::move(aPending.back());
         aPending.pop_back();
         for (auto& item : oNode->m_aNodes.m_aItems)
             aPending.push_back(std::move(item.oNode));
@@ -382,15 +431,14 @@ void TMXNode::SetNodeAttr(const QString& AAttr, const QString& AValue) {
             m_aAttrs.erase(m_aAttrs.begin() + nIdx);
         return;
     }
-    // The entry is read as name "=" value, the name ending at its first "=": a name given with "=" in
-    // it matches no attribute and keeps its tail in the value.
+    // An entry is read as name "=" value, the name ending at its first "=": a name given with "=" in it
+    // matches no attribute and keeps its tail in the value.
     TAttr attr;
     const qsizetype nEq = AAttr.indexOf(u'=');
-    if (nEq < 0) {
+    if (nEq < 0)
         attr = {AAttr, AValue};
-    } else {
+    else
         attr = {AAttr.left(nEq), AAttr.mid(nEq + 1) + u'=' + AValue};
-    }
     if (nIdx >= 0)
         m_aAttrs[nIdx] = std::move(attr);
     else
@@ -399,7 +447,12 @@ void TMXNode::SetNodeAttr(const QString& AAttr, const QString& AValue) {
 
 QString TMXNode::GetNodeAttr(const QString& AAttr) const {
     const int nIdx = AttrIndex(AAttr);
-    return nIdx < 0 ? QString() : m_aAttrs[nIdx].sValue;
+    return nIdx < 0 ? QString() : Owned(m_aAttrs[nIdx].sValue);
+}
+
+QStringView TMXNode::GetNodeAttrView(const QString& AAttr) const {
+    const int nIdx = AttrIndex(AAttr);
+    return nIdx < 0 ? QStringView() : QStringView(m_aAttrs[nIdx].sValue);
 }
 
 void TMXNode::RemoveNodeAttr(const QString& AAttr) {
@@ -411,6 +464,10 @@ void TMXNode::RemoveNodeAttr(const QString& AAttr) {
 void TMXNode::SetNodeText(const QString& AText) {
     TARVO_ASSERT(m_aNodes.Count() == 0, kUnit);
     m_sValueText = AText;
+}
+
+QString TMXNode::GetNodeText() const {
+    return Owned(m_sValueText);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -426,6 +483,9 @@ TMemXml::~TMemXml() = default;
 void TMemXml::Clear() {
     m_oRootNode->m_aNodes.Clear();
     m_sDocType.clear();
+    // No node of the last parse is left to point into its text or live in its pool.
+    m_oPool.reset();
+    m_sParsed.clear();
 }
 
 void TMemXml::Rename(const QString& AFileName, bool AReload) {
@@ -448,9 +508,10 @@ void TMemXml::LoadFile() {
         fail(oFile.errorString());
     if (oFile.size() > kMaxFileSize)
         fail(QStringLiteral("the file is larger than %1 bytes").arg(kMaxFileSize));
-    const QByteArray aBytes = oFile.readAll();
+    QByteArray aBytes = oFile.readAll();
     if (oFile.error() != QFileDevice::NoError)
         fail(oFile.errorString());
+    oFile.close();
 
     QByteArrayView aContent(aBytes);
     if (FEncoding == TXmlEncoding::None) {
@@ -467,63 +528,18 @@ void TMemXml::LoadFile() {
     const QByteArray aBom = BomOf(FEncoding);
     if (!aBom.isEmpty() && aContent.startsWith(aBom))
         aContent = aContent.sliced(aBom.size());
-    SetText(DecodeBytes(aContent, FEncoding));
+    QString sText = DecodeBytes(aContent, FEncoding);
+    aBytes.clear();
+    Parse(std::move(sText));
 }
-
-namespace {
-
-// First AChar in [ABegin, AEnd), or null. Most searches of the parser end within a few characters.
-inline const char16_t* FindChar(const char16_t* ABegin, const char16_t* AEnd, char16_t AChar) {
-    for (const char16_t* p = ABegin; p < AEnd; ++p)
-        if (*p == AChar)
-            return p;
-    return nullptr;
-}
-
-inline QString MakeString(const char16_t* ABegin, const char16_t* AEnd) {
-    return QString(reinterpret_cast<const QChar*>(ABegin), AEnd - ABegin);
-}
-
-inline bool SameChars(QStringView AText, const char16_t* ABegin, qsizetype ALen) {
-    return AText.size() == ALen && std::equal(ABegin, ABegin + ALen, AText.utf16());
-}
-
-} // namespace
-
-// Scratch space of one parse: names seen recently, so that the many elements and attributes of one name
-// share one string, and the attributes of the tag being read.
-struct TMemXml::TParseState {
-    std::array<QString, 64> aNames;
-    std::vector<TMXNode::TAttr> aAttrs;
-
-    QString Name(const char16_t* ABegin, const char16_t* AEnd) {
-        const qsizetype nLen = AEnd - ABegin;
-        if (nLen == 0)
-            return MakeString(ABegin, AEnd);
-        const std::size_t nSlot = (std::size_t(nLen) * 31 + std::size_t(ABegin[0]) * 7 + AEnd[-1]) % aNames.size();
-        QString& sSlot = aNames[nSlot];
-        if (!SameChars(sSlot, ABegin, nLen))
-            sSlot = MakeString(ABegin, AEnd);
-        return sSlot;
-    }
-};
 
 QString TMemXml::DecodeSpan(const char16_t* ABegin, const char16_t* AEnd, bool AAttr) const {
-    if (!FindChar(ABegin, AEnd, u'&'))
-        return DecodeXmlValue(MakeString(ABegin, AEnd), AAttr);
-    // Text with entities is decoded straight from the parsed text, so only the result is allocated.
-    const QString sRaw = QString::fromRawData(reinterpret_cast<const QChar*>(ABegin), AEnd - ABegin);
-    QString sResult = DecodeXmlValue(sRaw, AAttr);
-    // A result that still points into the parsed text (handed back undecoded) gets its own copy.
-    const auto nData = reinterpret_cast<std::uintptr_t>(sResult.constData());
-    if (nData >= reinterpret_cast<std::uintptr_t>(ABegin) && nData <= reinterpret_cast<std::uintptr_t>(AEnd))
-        sResult = QString(sResult.constData(), sResult.size());
-    return sResult;
+    return DecodeXmlValue(RawOf(ABegin, AEnd), AAttr);
 }
 
-void TMemXml::ParseAttrs(TParseState& AState, std::vector<TMXNode::TAttr>& VAttrs, QStringView ATag) const {
-    std::vector<TMXNode::TAttr>& aNew = AState.aAttrs;
-    aNew.clear();
+void TMemXml::ParseAttrs(std::vector<TMXNode::TAttr>& VScratch, std::pmr::vector<TMXNode::TAttr>& VAttrs,
+                         QStringView ATag, bool AOwned) const {
+    VScratch.clear();
     const char16_t* p = ATag.utf16();
     const char16_t* const pEnd = p + ATag.size();
     while (p < pEnd) {
@@ -545,30 +561,46 @@ void TMemXml::ParseAttrs(TParseState& AState, std::vector<TMXNode::TAttr>& VAttr
             // Without a closing quote no quote is left in the tag, so no further value can be read.
             if (!pQuote)
                 break;
-            aNew.push_back({AState.Name(pName, pNameEnd), DecodeSpan(pValue + 1, pQuote, true)});
+            QString sValue = DecodeSpan(pValue + 1, pQuote, true);
+            if (AOwned)
+                VScratch.push_back({CopyOf(pName, pNameEnd), Owned(sValue)});
+            else
+                VScratch.push_back({RawOf(pName, pNameEnd), std::move(sValue)});
             p = pQuote + 1;
         } else {
             // A value without quotes is skipped; the search goes on for the next "=".
             p = pValue;
         }
     }
-    if (aNew.empty())
+    if (VScratch.empty())
         return;
-    VAttrs.reserve(VAttrs.size() + aNew.size());
-    for (TMXNode::TAttr& attr : aNew)
+    VAttrs.reserve(VAttrs.size() + VScratch.size());
+    for (TMXNode::TAttr& attr : VScratch)
         VAttrs.push_back(std::move(attr));
 }
 
 void TMemXml::SetText(const QString& AText) {
+    // The parse keeps the text; one that does not own its characters is copied first.
+    Parse(Owned(AText));
+}
+
+void TMemXml::Parse(QString AText) {
     Clear();
-    const char16_t* const pText = reinterpret_cast<const char16_t*>(AText.constData());
-    const char16_t* const pEnd = pText + AText.size();
+    m_sParsed = std::move(AText);
+    // Roughly what the nodes of a data file take per character of its text, so one block usually holds
+    // the whole tree.
+    m_oPool = std::make_unique<std::pmr::monotonic_buffer_resource>(
+        std::max<std::size_t>(4096, std::size_t(m_sParsed.size()) * 4), std::pmr::new_delete_resource());
+    std::pmr::memory_resource* const pPool = m_oPool.get();
+
+    const char16_t* const pText = UnitsOf(m_sParsed);
+    const char16_t* const pEnd = pText + m_sParsed.size();
     TMXNode* const pRoot = m_oRootNode.get();
     std::vector<TMXNode*> aStack; // open elements above the current one
     TMXNode* pCurrent = pRoot;
     qsizetype nFlattened = 0; // start tags past the depth limit whose end tags must not pop
     const char16_t* p = pText;
-    TParseState state;
+    std::vector<TMXNode::TAttr> aScratch;
 
     for (;;) {
         const char16_t* const pOpen = FindChar(p, pEnd, u'<');
@@ -614,10 +646,10 @@ void TMemXml::SetText(const QString& AText) {
                     break;
             }
             if (i >= pEnd) {
-                m_sDocType = MakeString(pOpen, pEnd);
+                m_sDocType = CopyOf(pOpen, pEnd);
                 break;
             }
-            m_sDocType = MakeString(pOpen, i + 1);
+            m_sDocType = CopyOf(pOpen, i + 1);
             p = i + 1;
             continue;
         }
@@ -625,7 +657,8 @@ void TMemXml::SetText(const QString& AText) {
         const QStringView sAttrs(pNameEnd, pContentEnd - pNameEnd);
         p = pClose + 1;
         if (sName == u"?xml") {
-            ParseAttrs(state, pRoot->m_aAttrs, sAttrs);
+            // The declaration stays with the root beyond this parse: its strings are copies.
+            ParseAttrs(aScratch, pRoot->m_aAttrs, sAttrs, true);
             continue;
         }
 
@@ -634,8 +667,10 @@ void TMemXml::SetText(const QString& AText) {
         if (sName.isEmpty())
             continue;
 
-        TMXNode* const pNode = pCurrent->m_aNodes.Append(state.Name(pTag, pNameEnd));
-        ParseAttrs(state, pNode->m_aAttrs, sAttrs);
+        TMXNode* const pNode = pCurrent->m_aNodes.Append(
+            RawOf(pTag, pNameEnd),
+            TMXNodeList::TNodePtr(new (pPool->allocate(sizeof(TMXNode), alignof(TMXNode))) TMXNode(pPool)));
+        ParseAttrs(aScratch, pNode->m_aAttrs, sAttrs, false);
         if (!fClosedBySlash) {
             if (static_cast<qsizetype>(aStack.size()) + 2 <= MaxParseDepth) {
                 aStack.push_back(pCurrent);
@@ -678,7 +713,7 @@ void TMemXml::NodeToText(QString& VText, const TMXNode& ANode, const QString& AN
     };
     struct TFrame {
         const TMXNode* pNode;
-        QString sName;
+        const QString* pName;
         int nLevel;
         int nNext;
     };
@@ -707,22 +742,20 @@ void TMemXml::NodeToText(QString& VText, const TMXNode& ANode, const QString& AN
     };
 
     if (open(ANode, AName, 0))
-        aStack.push_back({&ANode, AName, 0, 0});
+        aStack.push_back({&ANode, &AName, 0, 0});
     while (!aStack.empty()) {
         TFrame& top = aStack.back();
         const TMXNodeList& aChildren = top.pNode->m_aNodes;
         if (top.nNext < aChildren.Count()) {
-            const int nIdx = top.nNext++;
+            const TMXNodeList::TEntry& entry = aChildren.m_aItems[top.nNext++];
             const int nLevel = top.nLevel + 1;
-            const TMXNode& child = *aChildren.GetNode(nIdx);
-            QString sName = aChildren.Get(nIdx);
-            if (open(child, sName, nLevel))
-                aStack.push_back({&child, std::move(sName), nLevel, 0}); // invalidates top
+            if (open(*entry.oNode, entry.sName, nLevel))
+                aStack.push_back({entry.oNode.get(), &entry.sName, nLevel, 0}); // invalidates top
             continue;
         }
         indent(top.nLevel);
         VText += u"</";
-        VText += top.sName;
+        VText += *top.pName;
         VText += u">\r\n";
         aStack.pop_back();
     }
@@ -737,10 +770,9 @@ void TMemXml::GetText(QString& VText) const {
         VText += m_sDocType;
         VText += u"\r\n";
     }
-    const TMXNodeList& aTop = m_oRootNode->m_aNodes;
     const QString sNoIndent;
-    for (int i = 0; i < aTop.Count(); ++i)
-        NodeToText(VText, *aTop.GetNode(i), aTop.Get(i), sNoIndent);
+    for (const TMXNodeList::TEntry& entry : m_oRootNode->m_aNodes.m_aItems)
+        NodeToText(VText, *entry.oNode, entry.sName, sNoIndent);
 }
 
 QString TMemXml::GetText() const {
@@ -756,7 +788,7 @@ void TMemXml::UpdateFile() {
 }
 
 QString TMemXml::DecodeXmlValue(const QString& AStr, bool /*AAttr*/) const {
-    const char16_t* const pBegin = reinterpret_cast<const char16_t*>(AStr.constData());
+    const char16_t* const pBegin = UnitsOf(AStr);
     const char16_t* const pEnd = pBegin + AStr.size();
     const char16_t* p = FindChar(pBegin, pEnd, u'&');
     if (!p)
@@ -792,7 +824,7 @@ QString TMemXml::DecodeXmlValue(const QString& AStr, bool /*AAttr*/) const {
 }
 
 QString TMemXml::EncodeXmlValue(const QString& AStr, bool /*AAttr*/) const {
-    const char16_t* const pBegin = reinterpret_cast<const char16_t*>(AStr.constData());
+    const char16_t* const pBegin = UnitsOf(AStr);
     const char16_t* const pEnd = pBegin + AStr.size();
     qsizetype nExtra = 0; // characters the entities add
     for (const char16_t* p = pBegin; p < pEnd; ++p) {

@@ -4,13 +4,17 @@
 // Only elements, attributes, leaf text, the declaration and one DOCTYPE are supported.
 // Any input parses without failing; nesting deeper than TMemXml::MaxParseDepth is flattened so that
 // neither the parser, the writer nor the destructor depend on the depth of the input.
+//
+// A parse keeps the document's text and puts the elements it reads into one memory pool of the store:
+// their names and values point into that text, and whatever a caller receives is its own copy. Elements
+// added later are ordinary heap objects.
 
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <memory>
-#include <utility>
+#include <memory_resource>
 #include <vector>
 
 class TMXNode;
@@ -19,7 +23,7 @@ class TMXNode;
 // Short lists are searched directly; longer ones get a hash index on their first lookup.
 class TMXNodeList {
 public:
-    TMXNodeList() = default;
+    explicit TMXNodeList(std::pmr::memory_resource* AMemory = std::pmr::new_delete_resource());
     ~TMXNodeList();
     TMXNodeList(const TMXNodeList&) = delete;
     TMXNodeList& operator=(const TMXNodeList&) = delete;
@@ -32,6 +36,8 @@ public:
     TMXNode* GetNodeByName(const QString& AName) const;
     TMXNode* GetNode(int AIdx) const; // 0 <= AIdx < Count(), else assertion (uUtils)
     QString Get(int AIdx) const;      // element name of an entry
+    // The element name without a copy; valid while the entry is unchanged. Bad index: as Get.
+    QStringView NameView(int AIdx) const;
     // "A\B\C": each name looked up in turn, missing ones appended when ACreate; null when not found.
     TMXNode* FindNode(const QString& ANodePath, bool ACreate);
     void Delete(int AIdx);
@@ -39,9 +45,14 @@ public:
 
 private:
     friend class TMemXml;
+    // Frees a node the way it was made: from the parse pool (destroyed in place) or the heap.
+    struct TNodeDeleter {
+        void operator()(TMXNode* ANode) const;
+    };
+    using TNodePtr = std::unique_ptr<TMXNode, TNodeDeleter>;
     struct TEntry {
         QString sName;
-        std::unique_ptr<TMXNode> oNode;
+        TNodePtr oNode;
     };
     // Open addressing over the entries' positions; a slot holds the last entry of its name.
     struct TNameIndex {
@@ -53,9 +64,9 @@ private:
     void Changed() { FNameHashValid = false; }
     void RebuildHash() const;
     void IndexEntry(int AIdx) const;
-    TMXNode* Append(QString AName);
+    TMXNode* Append(QString AName, TNodePtr ANode);
 
-    std::vector<TEntry> m_aItems;
+    std::pmr::vector<TEntry> m_aItems;
     mutable std::unique_ptr<TNameIndex> FNameHash; // created by the first hashed lookup
     mutable bool FNameHashValid = false;
 };
@@ -81,13 +92,18 @@ public:
     // Sets the first attribute of that name (appends when missing); an empty value removes it.
     void SetNodeAttr(const QString& AAttr, const QString& AValue);
     QString GetNodeAttr(const QString& AAttr) const;
+    // The value GetNodeAttr gives, without a copy; valid while the attributes are unchanged.
+    QStringView GetNodeAttrView(const QString& AAttr) const;
     void RemoveNodeAttr(const QString& AAttr);
     void SetNodeText(const QString& AText); // the node must have no children (assertion, uUtils)
-    QString GetNodeText() const { return m_sValueText; }
+    QString GetNodeText() const;
 
 private:
     friend class TMemXml;
     friend class TMXNodeList;
+    // A node of a parse: its lists take their memory from the parse pool.
+    explicit TMXNode(std::pmr::memory_resource* AMemory) : m_aNodes(AMemory), m_aAttrs(AMemory), m_fPooled(true) {}
+
     // Name and value of one attribute; the name never holds "=".
     struct TAttr {
         QString sName;
@@ -96,8 +112,9 @@ private:
     int AttrIndex(QStringView AAttr) const;
 
     TMXNodeList m_aNodes;
-    std::vector<TAttr> m_aAttrs;
+    std::pmr::vector<TAttr> m_aAttrs;
     QString m_sValueText;
+    bool m_fPooled = false;
 };
 
 enum class TXmlEncoding { None, Ansi, Utf8, Utf16LE, Utf16BE };
@@ -136,15 +153,20 @@ public:
 
 private:
     void LoadFile();
-    struct TParseState;
+    void Parse(QString AText);
     // DecodeXmlValue of the text [ABegin, AEnd) of the document being parsed.
     QString DecodeSpan(const char16_t* ABegin, const char16_t* AEnd, bool AAttr) const;
-    void ParseAttrs(TParseState& AState, std::vector<TMXNode::TAttr>& VAttrs, QStringView ATag) const;
+    // Appends the attributes of a tag's text after its name to VAttrs; AOwned: as copies of their own.
+    void ParseAttrs(std::vector<TMXNode::TAttr>& VScratch, std::pmr::vector<TMXNode::TAttr>& VAttrs,
+                    QStringView ATag, bool AOwned) const;
     void AttrsToText(QString& VText, const TMXNode& ANode) const;
     void NodeToText(QString& VText, const TMXNode& ANode, const QString& AName, const QString& AIndent) const;
 
     QString FFileName;
     TXmlEncoding FEncoding = TXmlEncoding::None;
+    // The text of the last parse and the pool of its nodes; both outlive the tree (declared before it).
+    QString m_sParsed;
+    std::unique_ptr<std::pmr::monotonic_buffer_resource> m_oPool;
     std::unique_ptr<TMXNode> m_oRootNode;
     QString m_sDocType;
 };

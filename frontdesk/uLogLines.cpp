@@ -49,13 +49,18 @@ int SafeScan(const QString& AText, const QString& APattern, std::initializer_lis
     }
 }
 
+// A date and a time of day as one moment; before 1899-12-30 the time counts away from zero.
+TDateTime Compose(TDate ADate, TTime ATime) {
+    return ADate < 0 ? ADate - ATime : ADate + ATime;
+}
+
 bool ReadTimeOfDay(const QString& AText, TDate ARepDate, TDateTime& VTime) {
     std::int32_t lHour = 0, lMin = 0, lSec = 0;
     TDateTime lTime = 0;
     if (SafeScan(AText, QStringLiteral("%d:%d:%d"), {&lHour, &lMin, &lSec}) != 3 ||
         !TryEncodeTime(lHour, lMin, lSec, 0, lTime))
         return false;
-    VTime = DateOf(ARepDate) + lTime;
+    VTime = Compose(DateOf(ARepDate), lTime);
     return true;
 }
 
@@ -63,7 +68,7 @@ bool EncodeMoment(int ADay, int AMonth, int AYear, int AHour, int AMin, int ASec
     TDateTime lDate = 0, lTime = 0;
     if (!TryEncodeDate(AYear, AMonth, ADay, lDate) || !TryEncodeTime(AHour, AMin, ASec, 0, lTime))
         return false;
-    VTime = lDate + lTime;
+    VTime = Compose(lDate, lTime);
     return true;
 }
 
@@ -117,6 +122,18 @@ bool ReadBooking(const QString& AText, bool AStrict, TLogBooking& VBooking) {
             VBooking.m_dtRTo = 0;
     }
     return true;
+}
+
+// The comment of a text line, quoted also where a bare token would read back differently: a trailing
+// comma is dropped from bare tokens, and a bare token after the amount may be taken for a booking.
+QString CommentText(const QString& AComment) {
+    TLogBooking lBooking;
+    if (AComment.endsWith(QLatin1Char(',')) || ReadBooking(AComment, true, lBooking)) {
+        QString lText = AComment;
+        lText.replace(cQuote, QStringLiteral("\"\""));
+        return cQuote + lText + cQuote;
+    }
+    return QuoteText(AComment);
 }
 
 void SetName(TLogLine& VLine, const QString& AText, int AMinKeyLength) {
@@ -232,7 +249,7 @@ QString FormatLogLineTxt(const TLogLine& ALine, bool AWithDate, std::int32_t AAc
             lText += cBlank + BookingText(ALine.m_Booking);
     }
     if (!ALine.m_sComment.isEmpty())
-        lText += cBlank + QuoteText(OneLine(ALine.m_sComment));
+        lText += cBlank + CommentText(OneLine(ALine.m_sComment));
     return lText;
 }
 
@@ -270,7 +287,7 @@ bool ParseLogLineTxt(const QString& AText, TDate ARepDate, TLogLine& VLine) {
         if (SafeScan(AText, QStringLiteral("%d:%d:%d [%s]"), {&lHour, &lMin, &lSec, &lWord}) != 4 ||
             !TryEncodeTime(lHour, lMin, lSec, 0, lTime))
             return false;
-        VLine.m_dtTime = DateOf(ARepDate) + lTime;
+        VLine.m_dtTime = Compose(DateOf(ARepDate), lTime);
     } else {
         std::int32_t lDay = 0, lMonth = 0, lYear = 0, lHour = 0, lMin = 0, lSec = 0;
         if (SafeScan(AText, QStringLiteral("%d.%d.%d %d:%d:%d [%s]"),
@@ -292,7 +309,8 @@ bool ParseLogLineTxt(const QString& AText, TDate ARepDate, TLogLine& VLine) {
     QString lText;
     while (i < lLen) {
         lText.clear();
-        if (AText.at(i) == cQuote) {
+        const bool lQuoted = AText.at(i) == cQuote;
+        if (lQuoted) {
             qsizetype j = i + 1;
             while (j < lLen) {
                 if (AText.at(j) == cQuote) {
@@ -327,7 +345,8 @@ bool ParseLogLineTxt(const QString& AText, TDate ARepDate, TLogLine& VLine) {
         } else if (lToken == 2) {
             if (lOut) // the level of an in-line is not read back
                 VLine.m_nSum = ReadAmount(lText);
-        } else if (lToken != 3 || !lOut || !ReadBooking(lText, true, VLine.m_Booking)) {
+        } else if (lToken != 3 || !lOut || lQuoted || !ReadBooking(lText, true, VLine.m_Booking)) {
+            // Booking texts are never quoted: a quoted token is a comment, whatever it looks like.
             VLine.m_sComment = lText;
         }
     }

@@ -318,7 +318,8 @@ void TTarvoDoc::LoadBookings() {
     }
     for (int i = 0; i < m_oInUsers.Count(); ++i) {
         TInUser* lUser = m_oInUsers.Get(i);
-        const QString lValue = lValues.value(KeyNumToStr(lUser->m_pCard->m_Number, KEYVIEW_HEX).toCaseFolded());
+        const QString lValue =
+            lValues.value(KeyNumToStr(lUser->m_pCard->m_Number, KEYVIEW_HEX).toCaseFolded());
         TDateTime lFrom = 0, lTo = 0;
         bool lAllDay = false;
         lUser->m_fReserv = ReadBookingValue(lValue, lFrom, lTo, lAllDay);

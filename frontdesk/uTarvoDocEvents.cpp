@@ -47,8 +47,8 @@ void TTarvoDoc::FireCard(const TOrv_KEYNUM& ANumber) {
     // told to the operator and does not stop the check-out.
     if (lGuest.m_fReserv)
         DeleteBooking(lCard->m_Number);
-    AddLog(lNow, lCard, false, lSum, lNow, lGuest.m_fReserv, lGuest.m_dtRFrom, lGuest.m_dtRTo, lGuest.m_fRAllDay,
-           lFixed, QString());
+    AddLog(lNow, lCard, false, lSum, lNow, lGuest.m_fReserv, lGuest.m_dtRFrom, lGuest.m_dtRTo,
+           lGuest.m_fRAllDay, lFixed, QString());
     ++m_nRepOutUsers;
     const int lRepIdx = AddReport(lCard, lGuest.m_dtTime, lNow, lSum, lGuest.m_fReserv, lGuest.m_dtRFrom,
                                   lGuest.m_dtRTo, lGuest.m_fRAllDay, lFixed);

@@ -134,7 +134,8 @@ TEST_F(TBookingTest, BookingSurvivesARestartAndIsChargedAtCheckOut) {
     PresentAt(cBob, MakeDateTime(2024, 3, 10, 17, 5));
     EXPECT_FALSE(QFileInfo::exists(IniPath())) << "no booking, no file";
     // Booked under the card's own key text, whatever length the presented number had.
-    EXPECT_TRUE(m_pDoc->SetBookingForCard(MakeKeyNum({0x0A, 0x0B, 0x0C, 0x44}), true, HM(18, 0), HM(20, 30), false));
+    EXPECT_TRUE(
+        m_pDoc->SetBookingForCard(MakeKeyNum({0x0A, 0x0B, 0x0C, 0x44}), true, HM(18, 0), HM(20, 30), false));
     EXPECT_TRUE(m_pDoc->SetBookingForCard(cBob, true, HM(10, 0), HM(23, 0), true));
     // Values are read without their outer blanks, as INI files are: a rewritten entry loses its last one.
     EXPECT_EQ(ReadIni(), QByteArray("[Cards]\r\n0C0B0A=18:00-20:30\r\n0D=10:00-23:00 D\r\n\r\n"));
@@ -187,7 +188,8 @@ TEST_F(TBookingTest, StartUpDropsStaleEntriesAndClearsUnreadableOnes) {
     EXPECT_FALSE(m_pDoc->GetBookingForCard(cBob, lFrom, lTo, lAllDay)) << "its entry does not read";
     EXPECT_EQ(lFrom, 0);
     EXPECT_FALSE(m_pDoc->GetBookingForCard(cCid, lFrom, lTo, lAllDay)) << "no entry";
-    EXPECT_EQ(ReadIni(), QByteArray("[Other]\r\nkeep=me\r\n\r\n[cards]\r\n0c0b0a=10:00-12:00 D\r\n0D=bad\r\n\r\n"));
+    EXPECT_EQ(ReadIni(),
+              QByteArray("[Other]\r\nkeep=me\r\n\r\n[cards]\r\n0c0b0a=10:00-12:00 D\r\n0D=bad\r\n\r\n"));
 
     // Nothing to drop: the file is left as it is.
     const QByteArray lClean = "[Cards]\r\n0D=09:00-10:00\r\n";
@@ -271,7 +273,8 @@ TEST_F(TBookingTest, UnreadableFileAtStartUpIsReportedAndKept) {
 TEST(TBookingsIniTest, RewriteKeepsOtherEntriesAndCollapsesRepeatedKeys) {
     TLocaleOverride lLocale;
     TTarvoDoc::TBookingsIni lIni;
-    lIni.SetBytes("; note\r\nstray=1\r\n[Cards]\r\n0A=1\r\n  0b = 2 \r\n0A=3\r\n[x]\r\ny=z\r\n[CARDS]\r\n0a=4\n0C=5");
+    lIni.SetBytes(
+        "; note\r\nstray=1\r\n[Cards]\r\n0A=1\r\n  0b = 2 \r\n0A=3\r\n[x]\r\ny=z\r\n[CARDS]\r\n0a=4\n0C=5");
     EXPECT_EQ(lIni.ReadCard(QStringLiteral("0a")), QStringLiteral("1"));
     EXPECT_EQ(lIni.ReadCard(QStringLiteral("0B")), QStringLiteral("2"));
     EXPECT_EQ(lIni.ReadCard(QStringLiteral("0D")), QString());

@@ -201,7 +201,8 @@ TEST_F(TEventsTest, EventsSeeTheFinishedEventBeforeOnChange) {
         ++lIns;
         EXPECT_GT(ADoc.UpdateDepth(), 0);
         ASSERT_GT(ADoc.InUsers().Count(), 0);
-        EXPECT_EQ(ADoc.InUsers().Get(ADoc.InUsers().Count() - 1)->m_pCard->m_sUserName, QStringLiteral("Bob"));
+        EXPECT_EQ(ADoc.InUsers().Get(ADoc.InUsers().Count() - 1)->m_pCard->m_sUserName,
+                  QStringLiteral("Bob"));
         ASSERT_GT(ADoc.LogList().Count(), 0);
         const TLogItem* lLast = ADoc.LogList().Get(ADoc.LogList().Count() - 1);
         EXPECT_TRUE(lLast->m_fIn);
@@ -309,7 +310,8 @@ TEST_F(TEventsTest, FirstDateIsTakenOverAndCloseClosesAFinishedDay) {
     m_oClock.Set(MakeDateTime(2024, 3, 11, 6, 0));
     m_oDoc.Close();
     EXPECT_EQ(m_oDoc.ReportDate(), EncodeDate(2024, 3, 11));
-    EXPECT_TRUE(ReadFile(QStringLiteral("Report/R10032024.log")).startsWith("Total sum: 0\r\n\t1 in / 0 out\r\n"));
+    EXPECT_TRUE(
+        ReadFile(QStringLiteral("Report/R10032024.log")).startsWith("Total sum: 0\r\n\t1 in / 0 out\r\n"));
 }
 
 TEST_F(TEventsTest, GuestsInsideAreAddedAndRemovedWithTheirChangeBit) {
