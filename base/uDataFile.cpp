@@ -5,6 +5,7 @@
 #include "base/uLocale.h"
 #include "base/uScanFormat.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -155,7 +156,23 @@ void XmlToRect(const QString& AText, TRect& VValue) {
 
 bool ItemIdOfName(const QString& AName, std::int32_t& VId) { return IdOfItemName(AName, VId); }
 
-QString ItemNameOfId(std::int32_t AId) { return QStringLiteral("Item%1").arg(AId); }
+QString ItemNameOfId(std::int32_t AId) {
+    // Called for every zone and card on each save: the digits are put down directly.
+    char16_t lBuf[16];
+    char16_t* lEnd = lBuf + 16;
+    char16_t* lDigit = lEnd;
+    std::uint32_t lValue = AId < 0 ? 0u - std::uint32_t(AId) : std::uint32_t(AId);
+    do {
+        *--lDigit = char16_t(u'0' + lValue % 10);
+        lValue /= 10;
+    } while (lValue != 0);
+    if (AId < 0)
+        *--lDigit = u'-';
+    QString lName(4 + (lEnd - lDigit), Qt::Uninitialized);
+    char16_t* const lOut = reinterpret_cast<char16_t*>(lName.data());
+    std::copy(lDigit, lEnd, std::copy_n(u"Item", 4, lOut));
+    return lName;
+}
 
 std::unique_ptr<TMemXml> OpenDataXml(const QString& AFileName) {
     return std::make_unique<TMemXml>(AFileName, TXmlEncoding::Utf8);

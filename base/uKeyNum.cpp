@@ -46,12 +46,12 @@ QString KeyNumToStr(const TOrv_KEYNUM& ANumber, int AKeyView) {
             lValue = (lValue << 8) | ANumber[size_t(i)];
         return QString::number(lValue);
     }
-    static const char cDigits[] = "0123456789ABCDEF";
-    QString lResult;
-    lResult.reserve(lLen * 2);
+    static const char16_t cDigits[] = u"0123456789ABCDEF";
+    QString lResult(qsizetype(lLen) * 2, Qt::Uninitialized);
+    QChar* lOut = lResult.data();
     for (int i = lLen; i >= 1; --i) {
-        lResult += QLatin1Char(cDigits[ANumber[size_t(i)] >> 4]);
-        lResult += QLatin1Char(cDigits[ANumber[size_t(i)] & 0x0F]);
+        *lOut++ = QChar(cDigits[ANumber[size_t(i)] >> 4]);
+        *lOut++ = QChar(cDigits[ANumber[size_t(i)] & 0x0F]);
     }
     return lResult;
 }

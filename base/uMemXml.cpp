@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace {
@@ -60,9 +61,13 @@ QString DecodeBytes(QByteArrayView ABytes, TXmlEncoding AEncoding) {
 QByteArray EncodeText(const QString& AText, TXmlEncoding AEncoding) {
     if (AEncoding == TXmlEncoding::Ansi || AEncoding == TXmlEncoding::None)
         return ToAnsi(AText);
+    // The mark and the text go into one buffer, without an intermediate copy of the text.
     QStringEncoder oEncoder(ConverterOf(AEncoding), QStringConverter::Flag::Stateless);
-    QByteArray aBytes = BomOf(AEncoding);
-    aBytes += QByteArray(oEncoder.encode(AText));
+    const QByteArray aBom = BomOf(AEncoding);
+    QByteArray aBytes(aBom.size() + oEncoder.requiredSpace(AText.size()), Qt::Uninitialized);
+    char* const pStart = std::copy(aBom.cbegin(), aBom.cend(), aBytes.data());
+    const char* const pEnd = oEncoder.appendToBuffer(pStart, AText);
+    aBytes.truncate(pEnd - aBytes.constData());
     return aBytes;
 }
 
@@ -341,7 +346,13 @@ TMXNode* TMXNodeList::FindNode(const QString& ANodePath, bool ACreate) {
     TARVO_ASSERT(!ANodePath.isEmpty(), kUnit);
     TMXNodeList* pList = this;
     TMXNode* pNode = nullptr;
-    for (QStringView sName : QStringView(ANodePath).split(u'\\')) {
+    const QStringView sPath(ANodePath);
+    for (qsizetype nStart = 0; nStart <= sPath.size();) {
+        qsizetype nSep = sPath.indexOf(u'\\', nStart);
+        if (nSep < 0)
+            nSep = sPath.size();
+        const QStringView sName = sPath.sliced(nStart, nSep - nStart);
+        nStart = nSep + 1;
         const int nIdx = pList->IndexOf(sName);
         if (nIdx >= 0)
             pNode = pList->GetNode(nIdx);
@@ -473,6 +484,46 @@ QString TMXNode::GetNodeText() const {
 // ---------------------------------------------------------------------------------------------------------
 // TMemXml
 
+// Memory of the nodes of one parse and of their lists: small pieces are cut from blocks of a fixed size
+// and given back only with the whole pool; large ones (the lists of many children) come from the heap and
+// go back when freed. Blocks stay below the size the C library maps afresh for every request.
+class TMemXml::TParsePool : public std::pmr::memory_resource {
+public:
+    TParsePool() = default;
+    TParsePool(const TParsePool&) = delete;
+    TParsePool& operator=(const TParsePool&) = delete;
+    ~TParsePool() override {
+        for (void* pBlock : m_aBlocks)
+            ::operator delete(pBlock, kBlockSize);
+    }
+
+private:
+    static constexpr std::size_t kBlockSize = 64 * 1024;
+    static constexpr std::size_t kLargeSize = 4 * 1024;
+
+    void* do_allocate(std::size_t ASize, std::size_t AAlign) override {
+        if (ASize > kLargeSize || AAlign > alignof(std::max_align_t))
+            return std::pmr::new_delete_resource()->allocate(ASize, AAlign);
+        std::size_t nPos = (m_nUsed + AAlign - 1) & ~(AAlign - 1);
+        if (m_aBlocks.empty() || nPos + ASize > kBlockSize) {
+            m_aBlocks.push_back(::operator new(kBlockSize));
+            nPos = 0;
+        }
+        m_nUsed = nPos + ASize;
+        return static_cast<char*>(m_aBlocks.back()) + nPos;
+    }
+
+    void do_deallocate(void* APtr, std::size_t ASize, std::size_t AAlign) override {
+        if (ASize > kLargeSize || AAlign > alignof(std::max_align_t))
+            std::pmr::new_delete_resource()->deallocate(APtr, ASize, AAlign);
+    }
+
+    bool do_is_equal(const std::pmr::memory_resource& AOther) const noexcept override { return this == &AOther; }
+
+    std::vector<void*> m_aBlocks;
+    std::size_t m_nUsed = 0; // in the last block
+};
+
 TMemXml::TMemXml(const QString& AFileName, TXmlEncoding AEncoding)
     : FFileName(AFileName), FEncoding(AEncoding), m_oRootNode(std::make_unique<TMXNode>()) {
     LoadFile();
@@ -587,10 +638,7 @@ void TMemXml::SetText(const QString& AText) {
 void TMemXml::Parse(QString AText) {
     Clear();
     m_sParsed = std::move(AText);
-    // Roughly what the nodes of a data file take per character of its text, so one block usually holds
-    // the whole tree.
-    m_oPool = std::make_unique<std::pmr::monotonic_buffer_resource>(
-        std::max<std::size_t>(4096, std::size_t(m_sParsed.size()) * 4), std::pmr::new_delete_resource());
+    m_oPool = std::make_unique<TParsePool>();
     std::pmr::memory_resource* const pPool = m_oPool.get();
 
     const char16_t* const pText = UnitsOf(m_sParsed);
@@ -692,7 +740,45 @@ void TMemXml::Parse(QString AText) {
     }
 }
 
-void TMemXml::AttrsToText(QString& VText, const TMXNode& ANode) const {
+// Appends to a string through a pointer into its reserved length: the writer puts down many short pieces.
+class TMemXml::TTextOut {
+public:
+    TTextOut(QString& VText, qsizetype AReserve) : m_rText(VText) {
+        m_rText.resize(std::max<qsizetype>(AReserve, 64));
+        m_pNext = Begin();
+    }
+    TTextOut(const TTextOut&) = delete;
+    TTextOut& operator=(const TTextOut&) = delete;
+    // The string gets the length of what was written.
+    ~TTextOut() { m_rText.truncate(m_pNext - Begin()); }
+
+    TTextOut& operator+=(QStringView AText) {
+        if (End() - m_pNext < AText.size())
+            Grow(AText.size());
+        m_pNext = std::copy(AText.utf16(), AText.utf16() + AText.size(), m_pNext);
+        return *this;
+    }
+    TTextOut& operator+=(char16_t AChar) {
+        if (m_pNext == End())
+            Grow(1);
+        *m_pNext++ = AChar;
+        return *this;
+    }
+
+private:
+    char16_t* Begin() { return reinterpret_cast<char16_t*>(m_rText.data()); }
+    char16_t* End() { return Begin() + m_rText.size(); }
+    void Grow(qsizetype AMore) {
+        const qsizetype nUsed = m_pNext - Begin();
+        m_rText.resize(std::max(nUsed + AMore, m_rText.size() * 2));
+        m_pNext = Begin() + nUsed;
+    }
+
+    QString& m_rText;
+    char16_t* m_pNext;
+};
+
+void TMemXml::AttrsToText(TTextOut& VText, const TMXNode& ANode) const {
     for (const TMXNode::TAttr& attr : ANode.m_aAttrs) {
         VText += u' ';
         VText += attr.sName;
@@ -702,8 +788,7 @@ void TMemXml::AttrsToText(QString& VText, const TMXNode& ANode) const {
     }
 }
 
-void TMemXml::NodeToText(QString& VText, const TMXNode& ANode, const QString& AName,
-                         const QString& AIndent) const {
+void TMemXml::NodeToText(TTextOut& VText, const TMXNode& ANode, const QString& AName, QStringView AIndent) const {
     // Walks the subtree with an explicit stack so that deep trees cannot exhaust the call stack.
     // Indentation stops growing at MaxParseDepth tabs, which keeps the text linear in the tree size.
     static const QString sTabs(MaxParseDepth, u'\t');
@@ -763,16 +848,17 @@ void TMemXml::NodeToText(QString& VText, const TMXNode& ANode, const QString& AN
 
 void TMemXml::GetText(QString& VText) const {
     VText.clear();
-    VText += u"<?xml";
-    AttrsToText(VText, *m_oRootNode);
-    VText += u"?>\r\n";
+    // The text read last is about as long as the one written now.
+    TTextOut out(VText, m_sParsed.size() + m_sParsed.size() / 8 + 1024);
+    out += u"<?xml";
+    AttrsToText(out, *m_oRootNode);
+    out += u"?>\r\n";
     if (!m_sDocType.isEmpty()) {
-        VText += m_sDocType;
-        VText += u"\r\n";
+        out += m_sDocType;
+        out += u"\r\n";
     }
-    const QString sNoIndent;
     for (const TMXNodeList::TEntry& entry : m_oRootNode->m_aNodes.m_aItems)
-        NodeToText(VText, *entry.oNode, entry.sName, sNoIndent);
+        NodeToText(out, *entry.oNode, entry.sName, QStringView());
 }
 
 QString TMemXml::GetText() const {
@@ -787,37 +873,59 @@ void TMemXml::UpdateFile() {
     WriteFileAtomically(FFileName, EncodeText(GetText(), FEncoding));
 }
 
+namespace {
+
+// The entity starting at the "&" at AText: its length and character, or 0 when it is none of the five.
+inline int MatchEntity(const char16_t* AText, const char16_t* AEnd, char16_t& VChar) {
+    const qsizetype n = AEnd - AText;
+    const auto is = [AText, n](const char16_t* AName, qsizetype ALen) {
+        return n >= ALen && std::equal(AName, AName + ALen, AText);
+    };
+    if (is(u"&quot;", 6)) {
+        VChar = u'"';
+        return 6;
+    }
+    if (is(u"&amp;", 5)) {
+        VChar = u'&';
+        return 5;
+    }
+    if (is(u"&apos;", 6)) {
+        VChar = u'\'';
+        return 6;
+    }
+    if (is(u"&lt;", 4)) {
+        VChar = u'<';
+        return 4;
+    }
+    if (is(u"&gt;", 4)) {
+        VChar = u'>';
+        return 4;
+    }
+    return 0;
+}
+
+} // namespace
+
 QString TMemXml::DecodeXmlValue(const QString& AStr, bool /*AAttr*/) const {
     const char16_t* const pBegin = UnitsOf(AStr);
     const char16_t* const pEnd = pBegin + AStr.size();
     const char16_t* p = FindChar(pBegin, pEnd, u'&');
     if (!p)
         return AStr;
-    static const struct {
-        QStringView sEntity;
-        char16_t cChar;
-    } kEntities[] = {
-        {u"&quot;", u'"'}, {u"&amp;", u'&'}, {u"&apos;", u'\''}, {u"&lt;", u'<'}, {u"&gt;", u'>'}};
     // Decoding only shortens the text, so the result is written into one buffer of the input's size.
     QString sResult(AStr.size(), Qt::Uninitialized);
     char16_t* const pOut = reinterpret_cast<char16_t*>(sResult.data());
     char16_t* q = std::copy(pBegin, p, pOut);
     while (p < pEnd) {
-        if (*p == u'&') {
-            const QStringView sRest(p, pEnd - p);
-            bool fFound = false;
-            for (const auto& entity : kEntities) {
-                if (sRest.startsWith(entity.sEntity)) {
-                    *q++ = entity.cChar;
-                    p += entity.sEntity.size();
-                    fFound = true;
-                    break;
-                }
-            }
-            if (fFound)
-                continue;
+        char16_t cChar = 0;
+        const int nLen = *p == u'&' ? MatchEntity(p, pEnd, cChar) : 0;
+        if (nLen > 0) {
+            *q++ = cChar;
+            p += nLen;
+        } else {
+            // An ampersand that starts none of the entities stays as it is.
+            *q++ = *p++;
         }
-        *q++ = *p++;
     }
     sResult.truncate(q - pOut);
     return sResult;

@@ -159,14 +159,16 @@ private:
     // Appends the attributes of a tag's text after its name to VAttrs; AOwned: as copies of their own.
     void ParseAttrs(std::vector<TMXNode::TAttr>& VScratch, std::pmr::vector<TMXNode::TAttr>& VAttrs,
                     QStringView ATag, bool AOwned) const;
-    void AttrsToText(QString& VText, const TMXNode& ANode) const;
-    void NodeToText(QString& VText, const TMXNode& ANode, const QString& AName, const QString& AIndent) const;
+    class TTextOut;
+    void AttrsToText(TTextOut& VText, const TMXNode& ANode) const;
+    void NodeToText(TTextOut& VText, const TMXNode& ANode, const QString& AName, QStringView AIndent) const;
 
     QString FFileName;
     TXmlEncoding FEncoding = TXmlEncoding::None;
+    class TParsePool;
     // The text of the last parse and the pool of its nodes; both outlive the tree (declared before it).
     QString m_sParsed;
-    std::unique_ptr<std::pmr::monotonic_buffer_resource> m_oPool;
+    std::unique_ptr<TParsePool> m_oPool;
     std::unique_ptr<TMXNode> m_oRootNode;
     QString m_sDocType;
 };

@@ -132,7 +132,7 @@ QString LoadResString(int AId) {
     QString lText = BuiltInResString(AId, lProgram);
     if (lText.isEmpty())
         lText = BuiltInResString(AId, lProgram == TMsgProgram::Config ? TMsgProgram::FrontDesk
-                                                                        : TMsgProgram::Config);
+                                                                      : TMsgProgram::Config);
     return lText;
 }
 

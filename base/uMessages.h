@@ -39,8 +39,8 @@ inline constexpr int MSG_IMPORT_TZ_SHEET = 240;
 inline constexpr int MSG_FILTER_CSV = 242;
 inline constexpr int MSG_IMPORT_KEYS_SHEET = 243;
 inline constexpr int MSG_CLIENT_ALREADY_ADDED = 244;
-inline constexpr int MSG_REPORT_LINE = 245;      // "%4d %s %s-%s %s"
-inline constexpr int MSG_TOTAL_SUM = 246;        // "Total sum: %s"
+inline constexpr int MSG_REPORT_LINE = 245; // "%4d %s %s-%s %s"
+inline constexpr int MSG_TOTAL_SUM = 246;   // "Total sum: %s"
 inline constexpr int MSG_LOGGED_AT = 248;
 inline constexpr int MSG_HAS_BEEN = 249;
 inline constexpr int MSG_IN = 250;
@@ -68,9 +68,9 @@ inline constexpr int MSG_RCPT_MIN_AMOUNT = 275;
 inline constexpr int MSG_RCPT_RESERVATION = 276;
 inline constexpr int MSG_RCPT_OVERDUE = 277;
 inline constexpr int MSG_RCPT_DAY_RESERVATION = 278;
-inline constexpr int MSG_IN_OUT_COUNTS = 280;    // "%d in / %d out"
-inline constexpr int MSG_NOT_OUT = 281;          // "Not out:"
-inline constexpr int MSG_NOT_OUT_LINE = 282;     // "%d %s"
+inline constexpr int MSG_IN_OUT_COUNTS = 280; // "%d in / %d out"
+inline constexpr int MSG_NOT_OUT = 281;       // "Not out:"
+inline constexpr int MSG_NOT_OUT_LINE = 282;  // "%d %s"
 
 // The built-in English text of message AId for the program AProgram; empty when that program has no
 // such message.

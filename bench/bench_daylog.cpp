@@ -40,15 +40,17 @@ TBenchFiles& Files() {
         auto* f = new TBenchFiles;
         SetCodePageOverride(QStringLiteral("CP1252"));
         f->m_sDataFile = f->m_oDir.filePath(QStringLiteral("Tarvo.xml"));
-        QByteArray lXml = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Tarvo version=\"1.2\">\r\n"
-                          "<Main><StartDayTime>06:00</StartDayTime><Log fileFormat=\"0, txt\" "
-                          "filePeriod=\"2, month\"/></Main>\r\n<Cards>\r\n";
+        QByteArray lXml =
+            "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Tarvo version=\"1.2\">\r\n"
+            "<Main><StartDayTime>06:00</StartDayTime><Log fileFormat=\"0, txt\" "
+            "filePeriod=\"2, month\"/></Main>\r\n<Cards>\r\n";
         for (int i = 1; i <= cCards; ++i)
-            lXml += QStringLiteral("<Item%1 number=\"%2\" name=\"Guest %1\" level=\"%3\"><Commant/></Item%1>\r\n")
-                        .arg(i)
-                        .arg(i, 6, 16, QLatin1Char('0'))
-                        .arg(i % 10)
-                        .toUtf8();
+            lXml +=
+                QStringLiteral("<Item%1 number=\"%2\" name=\"Guest %1\" level=\"%3\"><Commant/></Item%1>\r\n")
+                    .arg(i)
+                    .arg(i, 6, 16, QLatin1Char('0'))
+                    .arg(i % 10)
+                    .toUtf8();
         lXml += "</Cards>\r\n</Tarvo>\r\n";
         QFile lData(f->m_sDataFile);
         lData.open(QIODevice::WriteOnly);
@@ -77,8 +79,9 @@ TBenchFiles& Files() {
                                                            : FormatLogLineTxt(lLine, true, -2)) +
                           "\r\n";
             }
-            f->m_sLogFile[lFormat] = f->m_oDir.filePath(
-                QStringLiteral("Logs/") + LogFileName(QStringLiteral("L"), EncodeDate(2020, 3, 31), 2, lFormat));
+            f->m_sLogFile[lFormat] =
+                f->m_oDir.filePath(QStringLiteral("Logs/") +
+                                   LogFileName(QStringLiteral("L"), EncodeDate(2020, 3, 31), 2, lFormat));
             QFile lLog(f->m_sLogFile[lFormat]);
             lLog.open(QIODevice::WriteOnly);
             lLog.write(lBytes);
@@ -109,7 +112,8 @@ void Rebuild(benchmark::State& AState, int AFormat, int ADay) {
     QFile lData(Files().m_sDataFile);
     lData.open(QIODevice::ReadWrite);
     QByteArray lXml = lData.readAll();
-    lXml.replace(AFormat == LOG_FORMAT_CSV ? "0, txt" : "1, csv", AFormat == LOG_FORMAT_CSV ? "1, csv" : "0, txt");
+    lXml.replace(AFormat == LOG_FORMAT_CSV ? "0, txt" : "1, csv",
+                 AFormat == LOG_FORMAT_CSV ? "1, csv" : "0, txt");
     lData.resize(0);
     lData.write(lXml);
     lData.close();
@@ -133,11 +137,21 @@ void Rebuild(benchmark::State& AState, int AFormat, int ADay) {
     SetNowFunc({});
 }
 
-void BM_PlainReadTxt(benchmark::State& AState) { PlainRead(AState, LOG_FORMAT_TXT); }
-void BM_RebuildLastDayTxt(benchmark::State& AState) { Rebuild(AState, LOG_FORMAT_TXT, 30); }
-void BM_RebuildMidMonthTxt(benchmark::State& AState) { Rebuild(AState, LOG_FORMAT_TXT, 15); }
-void BM_PlainReadCsv(benchmark::State& AState) { PlainRead(AState, LOG_FORMAT_CSV); }
-void BM_RebuildLastDayCsv(benchmark::State& AState) { Rebuild(AState, LOG_FORMAT_CSV, 30); }
+void BM_PlainReadTxt(benchmark::State& AState) {
+    PlainRead(AState, LOG_FORMAT_TXT);
+}
+void BM_RebuildLastDayTxt(benchmark::State& AState) {
+    Rebuild(AState, LOG_FORMAT_TXT, 30);
+}
+void BM_RebuildMidMonthTxt(benchmark::State& AState) {
+    Rebuild(AState, LOG_FORMAT_TXT, 15);
+}
+void BM_PlainReadCsv(benchmark::State& AState) {
+    PlainRead(AState, LOG_FORMAT_CSV);
+}
+void BM_RebuildLastDayCsv(benchmark::State& AState) {
+    Rebuild(AState, LOG_FORMAT_CSV, 30);
+}
 
 } // namespace
 

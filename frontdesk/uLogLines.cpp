@@ -426,9 +426,9 @@ QString FormatReportLine(std::int32_t AFormat, int AIdx, const TCard& ACard, TDa
     const QString lOut = LogTimeText(ATimeOut, AWithDate);
     const QString lSum = LogAmountText(ASum, AAccPrice);
     if (AFormat != LOG_FORMAT_CSV)
-        return FormatResString(MSG_REPORT_LINE, {std::int64_t(AIdx),
-                                                 NameText(ACard.m_sUserName, ACard.m_Number, true), lIn,
-                                                 lOut, lSum});
+        return FormatResString(
+            MSG_REPORT_LINE,
+            {std::int64_t(AIdx), NameText(ACard.m_sUserName, ACard.m_Number, true), lIn, lOut, lSum});
     QString lText;
     AddCsvField(lText, QString::number(AIdx));
     AddCsvField(lText, NameText(ACard.m_sUserName, ACard.m_Number, false));
@@ -438,14 +438,15 @@ QString FormatReportLine(std::int32_t AFormat, int AIdx, const TCard& ACard, TDa
     return lText;
 }
 
-QStringList FormatDaySummary(std::int32_t AFormat, std::int32_t APeriod, TDate ARepDate,
-                             Extended ATotalSum, std::int32_t AInUsers, std::int32_t AOutUsers,
-                             const TInUserList& AInUsersL, bool ADayCost, std::int32_t AAccPrice) {
+QStringList FormatDaySummary(std::int32_t AFormat, std::int32_t APeriod, TDate ARepDate, Extended ATotalSum,
+                             std::int32_t AInUsers, std::int32_t AOutUsers, const TInUserList& AInUsersL,
+                             bool ADayCost, std::int32_t AAccPrice) {
     const bool lCsv = AFormat == LOG_FORMAT_CSV;
     const QChar cTab = QLatin1Char('\t');
     QStringList lLines;
     const QString lTotal = LogAmountText(ATotalSum, AAccPrice);
-    const QString lCounts = FormatResString(MSG_IN_OUT_COUNTS, {std::int64_t(AInUsers), std::int64_t(AOutUsers)});
+    const QString lCounts =
+        FormatResString(MSG_IN_OUT_COUNTS, {std::int64_t(AInUsers), std::int64_t(AOutUsers)});
     if (lCsv) {
         // Translated texts may hold the separator: quoted like any field, the columns stay in place.
         QString lLine = QStringLiteral(";;;;");
@@ -472,7 +473,8 @@ QStringList FormatDaySummary(std::int32_t AFormat, std::int32_t APeriod, TDate A
         const TInUser& lGuest = *AInUsersL.Get(i);
         const TCard& lCard = *lGuest.m_pCard;
         const QString lKey = KeyNumToStr(lCard.m_Number, KEYVIEW_HEX);
-        const QString lTime = LogTimeText(lGuest.m_dtTime, LogTimeWithDate(lGuest.m_dtTime, ARepDate, APeriod));
+        const QString lTime =
+            LogTimeText(lGuest.m_dtTime, LogTimeWithDate(lGuest.m_dtTime, ARepDate, APeriod));
         TLogBooking lBooking;
         lBooking.m_fReserv = lGuest.m_fReserv;
         lBooking.m_dtRFrom = lGuest.m_dtRFrom;
@@ -490,7 +492,8 @@ QStringList FormatDaySummary(std::int32_t AFormat, std::int32_t APeriod, TDate A
             AddCsvField(lLine, OneLine(lCard.m_sComment));
             lLines << lLine;
         } else {
-            QString lGuestText = QuoteText(OneLine(lCard.m_sUserName)) + cBlank + lKey + cBlank + lTime + cBlank;
+            QString lGuestText =
+                QuoteText(OneLine(lCard.m_sUserName)) + cBlank + lKey + cBlank + lTime + cBlank;
             if (lGuest.m_fReserv)
                 lGuestText += cBlank + lBookingText;
             lGuestText += cBlank + QuoteText(OneLine(lCard.m_sComment));
@@ -502,7 +505,8 @@ QStringList FormatDaySummary(std::int32_t AFormat, std::int32_t APeriod, TDate A
 
 // ---- reading files line by line --------------------------------------------------------------------
 
-TLogFileReader::TLogFileReader(QFile& AFile, qint64 AStartOffset) : m_pFile(AFile), m_nBufOffset(AStartOffset) {
+TLogFileReader::TLogFileReader(QFile& AFile, qint64 AStartOffset)
+    : m_pFile(AFile), m_nBufOffset(AStartOffset) {
     if (!m_pFile.seek(AStartOffset))
         m_fEof = m_fFailed = true;
 }

@@ -102,9 +102,9 @@ QString FormatReportLine(std::int32_t AFormat, int AIdx, const TCard& ACard, TDa
 
 // The lines closing business day ARepDate: total, counts and, when guests are inside, the heading and
 // one line per guest. ADayCost: a day price is configured (the "F" of the guests' booking texts).
-QStringList FormatDaySummary(std::int32_t AFormat, std::int32_t APeriod, TDate ARepDate,
-                             Extended ATotalSum, std::int32_t AInUsers, std::int32_t AOutUsers,
-                             const TInUserList& AInUsersL, bool ADayCost, std::int32_t AAccPrice);
+QStringList FormatDaySummary(std::int32_t AFormat, std::int32_t APeriod, TDate ARepDate, Extended ATotalSum,
+                             std::int32_t AInUsers, std::int32_t AOutUsers, const TInUserList& AInUsersL,
+                             bool ADayCost, std::int32_t AAccPrice);
 
 // ---- reading files line by line ------------------------------------------------------------------
 // Reads an open file from its current position line by line with the byte offset of each line. A line

@@ -148,7 +148,8 @@ public:
 
     // ==== log and report files, day rebuild (uTarvoDocLog.cpp, uTarvoDocDay.cpp) ====================
     // Told at once, with the file and the reason, whenever a log, report or summary line (or another
-    // file of the business day) could not be written. The event that wrote it stays done.
+    // file of the business day) could not be written, or the day's log file could not be read for the
+    // rebuild. The event that wrote it stays done.
     using TWriteErrorEvent = std::function<void(const QString& AMessage)>;
     const TWriteErrorEvent& OnWriteError() const { return FOnWriteError; }
     void SetOnWriteError(TWriteErrorEvent AEvent) { FOnWriteError = std::move(AEvent); }

@@ -7,6 +7,7 @@
 #include "frontdesk/uLogLines.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <cerrno>
 #include <cstring>
@@ -24,8 +25,8 @@ constexpr int MaxDayEvents = 1000000;
 constexpr qsizetype MaxDayCommentChars = 16 * 1024 * 1024;
 
 [[noreturn]] void RaiseFileError(const QString& AWhat, const QString& AFileName, int AErrno) {
-    throw EInOutError(QStringLiteral("%1 \"%2\": %3")
-                          .arg(AWhat, AFileName, QString::fromLocal8Bit(std::strerror(AErrno))));
+    throw EInOutError(
+        QStringLiteral("%1 \"%2\": %3").arg(AWhat, AFileName, QString::fromLocal8Bit(std::strerror(AErrno))));
 }
 
 // The log file open for the rewrite, locked against appends for the whole time.
@@ -87,6 +88,12 @@ void TTarvoDoc::LoadDayFromLog(TDate ADate) {
     const TDateTime lDayEnd = lDayStart + 1;
     qsizetype lCommentChars = 0;
 
+    // Names looked up as FindCardByUserName does (letter case ignored, first card wins), hashed once:
+    // a month file names thousands of guests.
+    QHash<QString, int> lByName;
+    for (int i = m_oCards.Count() - 1; i >= 0; --i)
+        lByName.insert(m_oCards.GetCard(i)->m_sUserName.toCaseFolded(), i);
+
     TLogFileReader lReader(lFile);
     QByteArray lBytes;
     qint64 lOffset = 0;
@@ -114,7 +121,7 @@ void TTarvoDoc::LoadDayFromLog(TDate ADate) {
         if (lLine.m_fKey && lLine.m_Number[0] >= 1)
             lCardIdx = FindCardByKeyNum(lLine.m_Number);
         else if (!lLine.m_sName.isEmpty()) // an empty name would pick any card without a user name
-            lCardIdx = FindCardByUserName(lLine.m_sName);
+            lCardIdx = lByName.value(lLine.m_sName.toCaseFolded(), -1);
         if (lCardIdx < 0)
             continue;
         if (m_oLogList.Count() >= MaxDayEvents)
@@ -158,13 +165,20 @@ void TTarvoDoc::RewriteDayLog() {
         throw EInOutError(QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
     qint64 lWritePos = -1;
     {
+        // Names looked up as FindCardByUserName does (letter case ignored, first card wins), hashed once:
+        // a month file names thousands of guests.
+        QHash<QString, int> lByName;
+        for (int i = m_oCards.Count() - 1; i >= 0; --i)
+            lByName.insert(m_oCards.GetCard(i)->m_sUserName.toCaseFolded(), i);
+
         TLogFileReader lReader(lFile);
         QByteArray lBytes;
         qint64 lOffset = 0;
         bool lTooLong = false;
         while (lReader.Next(lBytes, lOffset, lTooLong)) {
             TDateTime lTime = 0;
-            if (!lTooLong && StrictLogLineMoment(lBytes.constData(), lBytes.size(), m_nLogFileFormat, lTime) &&
+            if (!lTooLong &&
+                StrictLogLineMoment(lBytes.constData(), lBytes.size(), m_nLogFileFormat, lTime) &&
                 CompareDateTimeMs(lTime, lFirst) < 0)
                 continue;
             if (!lTooLong && LogLineMoment(FromAnsi(lBytes), m_dtRepDate, lTime) &&
@@ -174,7 +188,8 @@ void TTarvoDoc::RewriteDayLog() {
             }
         }
         if (lReader.Failed())
-            throw EInOutError(QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
+            throw EInOutError(
+                QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
     }
     lFile.close();
 
@@ -221,8 +236,8 @@ void TTarvoDoc::RewriteDayLog() {
 
     qint64 lDone = 0;
     while (lDone < lOut.size()) {
-        const ssize_t lWritten =
-            ::pwrite(lLocked.Handle(), lOut.constData() + lDone, size_t(lOut.size() - lDone), lWritePos + lDone);
+        const ssize_t lWritten = ::pwrite(lLocked.Handle(), lOut.constData() + lDone,
+                                          size_t(lOut.size() - lDone), lWritePos + lDone);
         if (lWritten < 0 && errno == EINTR)
             continue;
         if (lWritten <= 0)

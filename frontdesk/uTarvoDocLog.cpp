@@ -115,7 +115,8 @@ int TTarvoDoc::AddRepItem(TCard* ACard, TDateTime ATimeIn, TDateTime ATimeOut, E
 }
 
 int TTarvoDoc::AddLog(TDateTime ATime, TCard* ACard, bool AIn, Extended ASum, TDateTime ADate, bool AReserv,
-                      TDateTime ARFrom, TDateTime ARTo, bool ARAllDay, bool ARConst, const QString& AComment) {
+                      TDateTime ARFrom, TDateTime ARTo, bool ARAllDay, bool ARConst,
+                      const QString& AComment) {
     TARVO_ASSERT(ACard != nullptr, "uTarvoDoc");
     TUpdateScope lUpdate(*this);
     int lResult = -1;
@@ -131,8 +132,9 @@ int TTarvoDoc::AddLog(TDateTime ATime, TCard* ACard, bool AIn, Extended ASum, TD
     lLine.m_Booking = MakeBooking(AReserv, ARFrom, ARTo, ARAllDay, ARConst);
     lLine.m_sComment = AComment;
     const bool lWithDate = LogTimeWithDate(ATime, lFileDate, m_nLogFilePeriod);
-    const QString lText = m_nLogFileFormat == LOG_FORMAT_CSV ? FormatLogLineCsv(lLine, lWithDate, m_nAccPrice)
-                                                             : FormatLogLineTxt(lLine, lWithDate, m_nAccPrice);
+    const QString lText = m_nLogFileFormat == LOG_FORMAT_CSV
+                              ? FormatLogLineCsv(lLine, lWithDate, m_nAccPrice)
+                              : FormatLogLineTxt(lLine, lWithDate, m_nAccPrice);
     (void)AppendDayLine(lText, ForcedDayPath(false, lFileDate));
     return lResult;
 }
@@ -155,8 +157,8 @@ void TTarvoDoc::AddReport(TDate ARepDate, Extended ATotalSum, std::int32_t AInUs
         m_nRepTotalSum = ATotalSum;
         AddChange(DCH_TOTALS, false);
     }
-    const QStringList lLines = FormatDaySummary(m_nLogFileFormat, m_nLogFilePeriod, ARepDate, ATotalSum, AInUsers,
-                                                AOutUsers, AInUsersL, m_nDayCost != 0, m_nAccPrice);
+    const QStringList lLines = FormatDaySummary(m_nLogFileFormat, m_nLogFilePeriod, ARepDate, ATotalSum,
+                                                AInUsers, AOutUsers, AInUsersL, m_nDayCost != 0, m_nAccPrice);
     const QString lPath = ForcedDayPath(true, ARepDate);
     // After the first failure the rest would fail alike; the operator hears of the summary once.
     for (const QString& lLine : lLines)

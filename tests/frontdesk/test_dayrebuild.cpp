@@ -50,17 +50,17 @@ TEST_F(TDayLogTest, RebuildPicksTheBusinessDayOutOfAWeekFile) {
          "Logs/LW102020.log",
          {
              "04.03.2020 20:00:00 [in] Bob, 3",
-             "05.03.2020 05:59:59 [in] Ann, 1",                   // before 06:00: the previous day
+             "05.03.2020 05:59:59 [in] Ann, 1", // before 06:00: the previous day
              "05.03.2020 10:00:05 [in] \"John Smith\", 2",
-             "05.03.2020 10:30:00 [in] {00000C}, 1",              // found by its key number
+             "05.03.2020 10:30:00 [in] {00000C}, 1", // found by its key number
              "garbage [",
-             "05.03.2020 10:45:00 [in] Nobody, 1",                // not registered
-             "05.03.2020 10:50:00 [in] , 1",                      // no name at all
-             "05.03.2020 10:55:00 [note] Ann, 1",                 // neither in nor out
+             "05.03.2020 10:45:00 [in] Nobody, 1", // not registered
+             "05.03.2020 10:50:00 [in] , 1",       // no name at all
+             "05.03.2020 10:55:00 [note] Ann, 1",  // neither in nor out
              "05.03.2020 11:30:00 [out] \"John Smith\", 90.00 RD10:00-12:00 \"paid cash\"",
-             "05.03.2020 12:00:00 [out] Bob, 3.00 thanks",        // Bob is not inside
-             "06.03.2020 02:00:00 [in] ANN, 1 late",              // user names ignore case
-             "06.03.2020 06:00:00 [in] Bob, 3",                   // next business day: the end
+             "05.03.2020 12:00:00 [out] Bob, 3.00 thanks", // Bob is not inside
+             "06.03.2020 02:00:00 [in] ANN, 1 late",       // user names ignore case
+             "06.03.2020 06:00:00 [in] Bob, 3",            // next business day: the end
              "05.03.2020 13:00:00 [in] Bob, 3",
          }},
         {LOG_FORMAT_CSV,
@@ -119,10 +119,10 @@ TEST_F(TDayLogTest, RebuildPicksTheBusinessDayOutOfAWeekFile) {
 // With the day period, a day whose first event falls after midnight is rebuilt all the same; lines
 // without a date are of the file's own date.
 TEST_F(TDayLogTest, RebuildKeepsADayWhoseFirstEventIsAfterMidnight) {
-    m_oDir.WriteFile(QStringLiteral("Logs/L05032020.log"), Lines({"06.03.2020 01:00:00 [in] Ann, 1",
-                                                                   "06.03.2020 01:30:00 [out] Ann, 4.00"}));
-    m_oDir.WriteFile(QStringLiteral("Logs/L06032020.log"), Lines({"07:00:00 [in] Bob, 3",
-                                                                   "07.03.2020 05:00:00 [in] Ann, 1"}));
+    m_oDir.WriteFile(QStringLiteral("Logs/L05032020.log"),
+                     Lines({"06.03.2020 01:00:00 [in] Ann, 1", "06.03.2020 01:30:00 [out] Ann, 4.00"}));
+    m_oDir.WriteFile(QStringLiteral("Logs/L06032020.log"),
+                     Lines({"07:00:00 [in] Bob, 3", "07.03.2020 05:00:00 [in] Ann, 1"}));
     m_oClock.Set(Mar(6, 4, 0));
     {
         auto lDoc = OpenDoc();
@@ -147,14 +147,16 @@ TEST_F(TDayLogTest, RebuildRestoresWhatTheEventsWrote) {
                 // The previous business day leaves a guest inside and lines in week and month files.
                 auto lDoc = OpenDoc(lFormat, lPeriod);
                 TCard* lBob = lDoc->Cards().GetCard(BOB);
-                lDoc->AddLog(Mar(4, 22, 0), lBob, true, 0, Mar(4, 22, 0), false, 0, 0, false, false, QString());
+                lDoc->AddLog(Mar(4, 22, 0), lBob, true, 0, Mar(4, 22, 0), false, 0, 0, false, false,
+                             QString());
             }
             m_oClock.Set(Mar(5, 9, 0));
             auto lFirst = OpenDoc();
             TCard* lJohn = lFirst->Cards().GetCard(JOHN);
             TCard* lAnn = lFirst->Cards().GetCard(ANN);
             const TTime lFrom = EncodeTime(18, 0, 0, 0), lTo = EncodeTime(20, 30, 0, 0);
-            lFirst->AddLog(Mar(5, 18, 0), lJohn, true, 0, Mar(5, 18, 0), false, 0, 0, false, false, QString());
+            lFirst->AddLog(Mar(5, 18, 0), lJohn, true, 0, Mar(5, 18, 0), false, 0, 0, false, false,
+                           QString());
             lFirst->AddLog(Mar(5, 18, 5), lAnn, true, 0, Mar(5, 18, 5), false, 0, 0, false, false, QString());
             lFirst->AddLog(Mar(6, 1, 15), lJohn, false, 55.5L, Mar(6, 1, 15), true, lFrom, lTo, false, true,
                            QString());
@@ -204,8 +206,8 @@ TEST_F(TDayLogTest, RewriteReplacesOnlyTheDaysLines) {
         {LOG_FORMAT_CSV,
          "Logs/LW102020.csv",
          "02.03.2020 10:00:00;in;Ann;1;;\r\n;;;odd;\r\n04.03.2020 23:00:00;in;Bob;3;\"a; b\";\r\n",
-         {"05.03.2020 10:00:05;in;John Smith;2;table 4;", "05.03.2020 11:30:00;out;John Smith;90.00;RF18:00-20:30;paid;",
-          "06.03.2020 01:00:00;in;Ann;1;;"}},
+         {"05.03.2020 10:00:05;in;John Smith;2;table 4;",
+          "05.03.2020 11:30:00;out;John Smith;90.00;RF18:00-20:30;paid;", "06.03.2020 01:00:00;in;Ann;1;;"}},
     };
     for (const TCase& c : cCases) {
         SCOPED_TRACE(c.m_sFile);
@@ -217,8 +219,10 @@ TEST_F(TDayLogTest, RewriteReplacesOnlyTheDaysLines) {
         TCard* lJohn = lDoc->Cards().GetCard(JOHN);
         TCard* lAnn = lDoc->Cards().GetCard(ANN);
         const TTime lFrom = EncodeTime(18, 0, 0, 0), lTo = EncodeTime(20, 30, 0, 0);
-        lDoc->AddLog(Mar(5, 10, 0, 5), lJohn, true, 0, Mar(5, 10, 0, 5), false, 0, 0, false, false, QString());
-        lDoc->AddLog(Mar(5, 11, 30), lJohn, false, 90, Mar(5, 11, 30), true, lFrom, lTo, false, true, QString());
+        lDoc->AddLog(Mar(5, 10, 0, 5), lJohn, true, 0, Mar(5, 10, 0, 5), false, 0, 0, false, false,
+                     QString());
+        lDoc->AddLog(Mar(5, 11, 30), lJohn, false, 90, Mar(5, 11, 30), true, lFrom, lTo, false, true,
+                     QString());
         lDoc->AddReport(lJohn, Mar(5, 10, 0, 5), Mar(5, 11, 30), 90, true, lFrom, lTo, false, true);
         lDoc->AddLog(Mar(6, 1, 0), lAnn, true, 0, Mar(6, 1, 0), false, 0, 0, false, false, QString());
 
@@ -229,8 +233,9 @@ TEST_F(TDayLogTest, RewriteReplacesOnlyTheDaysLines) {
         // Removing a comment shortens the file: nothing of the longer old lines is left behind.
         lDoc->SetLogItemComment(Mar(5, 10, 0, 5), QString());
         QStringList lDay = c.m_aDay;
-        lDay[0] = c.m_nFormat == LOG_FORMAT_CSV ? QStringLiteral("05.03.2020 10:00:05;in;John Smith;2;;")
-                                                : QStringLiteral("05.03.2020 10:00:05 [in] \"John Smith\", 2");
+        lDay[0] = c.m_nFormat == LOG_FORMAT_CSV
+                      ? QStringLiteral("05.03.2020 10:00:05;in;John Smith;2;;")
+                      : QStringLiteral("05.03.2020 10:00:05 [in] \"John Smith\", 2");
         EXPECT_EQ(ReadAll(m_oDir.FilePath(QLatin1String(c.m_sFile))), c.m_aEarlier + Lines(lDay));
         EXPECT_TRUE(m_aErrors.isEmpty());
     }

@@ -100,8 +100,10 @@ TEST_F(TDayLogTest, WholeFilesInEveryFormatAndPeriod) {
             lLine = WithDates(lLine, lWithDate);
         for (QString& lLine : lRep)
             lLine = WithDates(lLine, lWithDate);
-        EXPECT_EQ(ReadAll(m_oDir.FilePath(QStringLiteral("Logs/")) + QLatin1String(c.m_sLogName)), Lines(lLog));
-        EXPECT_EQ(ReadAll(m_oDir.FilePath(QStringLiteral("Report/")) + QLatin1String(c.m_sRepName)), Lines(lRep));
+        EXPECT_EQ(ReadAll(m_oDir.FilePath(QStringLiteral("Logs/")) + QLatin1String(c.m_sLogName)),
+                  Lines(lLog));
+        EXPECT_EQ(ReadAll(m_oDir.FilePath(QStringLiteral("Report/")) + QLatin1String(c.m_sRepName)),
+                  Lines(lRep));
         EXPECT_EQ(QDir(m_oDir.FilePath(QStringLiteral("Logs"))).entryList(QDir::Files).size(), 1);
         EXPECT_TRUE(m_aErrors.isEmpty()) << m_aErrors.join(QLatin1Char('\n')).toStdString();
     }
@@ -114,7 +116,8 @@ TEST_F(TDayLogTest, EventOfAnotherBusinessDayGoesToItsOwnFileOnly) {
     const TDateTime lEarly = MakeDateTime(2020, 3, 5, 5, 0, 0); // before 06:00: the 4th's business day
     EXPECT_EQ(lDoc->AddLog(lEarly, lAnn, true, 0, lEarly, false, 0, 0, false, false, QString()), -1);
     EXPECT_EQ(lDoc->LogList().Count(), 0);
-    EXPECT_EQ(ReadAll(lDoc->GetLogPath(EncodeDate(2020, 3, 4), false)), "05.03.2020 05:00:00 [in] Ann, 1\r\n");
+    EXPECT_EQ(ReadAll(lDoc->GetLogPath(EncodeDate(2020, 3, 4), false)),
+              "05.03.2020 05:00:00 [in] Ann, 1\r\n");
     EXPECT_FALSE(QFile::exists(lDoc->GetLogPath(EncodeDate(2020, 3, 5), false)));
 }
 
@@ -154,7 +157,7 @@ TEST_F(TDayLogTest, WriteFailuresAreToldAndTheEventStaysDone) {
     // The folders exist but the files cannot be written: the error names the file and the lost line.
     QFile::remove(LogsDir());
     QFile::remove(m_oDir.FilePath(QStringLiteral("Report")));
-    ASSERT_TRUE(QDir().mkpath(lDoc->GetLogPath(EncodeDate(2020, 3, 5), false)));    // a folder in its place
+    ASSERT_TRUE(QDir().mkpath(lDoc->GetLogPath(EncodeDate(2020, 3, 5), false))); // a folder in its place
     ASSERT_TRUE(QDir().mkpath(lDoc->GetReportPath(EncodeDate(2020, 3, 5), false)));
     m_aErrors.clear();
     EXPECT_EQ(lDoc->AddLog(t2, lJohn, false, 7, t2, false, 0, 0, false, false, QString()), 1);
@@ -187,7 +190,8 @@ TEST_F(TDayLogTest, SummaryOfTheCurrentDayCorrectsItsTotal) {
     lDoc->AddReport(EncodeDate(2020, 3, 4), 5, 0, 0, TInUserList());
     EXPECT_EQ(double(lDoc->TotalSum()), 42.0);
     EXPECT_EQ(lChanges, 1);
-    EXPECT_EQ(ReadAll(lDoc->GetReportPath(EncodeDate(2020, 3, 4), false)), "Total sum: 5.00\r\n\t0 in / 0 out\r\n");
+    EXPECT_EQ(ReadAll(lDoc->GetReportPath(EncodeDate(2020, 3, 4), false)),
+              "Total sum: 5.00\r\n\t0 in / 0 out\r\n");
 }
 
 // Comments are found by moment (within a millisecond), also across midnight and in a list that a clock

@@ -70,15 +70,15 @@ TEST(LogFileNames, PerPeriodAndFormatIncludingIsoWeeksAtYearBoundaries) {
         {2020, 3, 5, "R", LOG_PERIOD_MONTH, LOG_FORMAT_CSV, "R 32020.csv"},
         {2020, 12, 12, "L", LOG_PERIOD_MONTH, LOG_FORMAT_TXT, "L122020.log"},
         // ISO week of the neighbouring year, always with the date's own calendar year.
-        {2019, 12, 31, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW12019.log"},   // Tuesday: week 1 of 2020
-        {2014, 12, 29, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW12014.log"},   // Monday: week 1 of 2015
-        {2021, 1, 1, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW532021.log"},    // Friday: week 53 of 2020
-        {2021, 1, 3, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW532021.log"},    // Sunday: still week 53
-        {2021, 1, 4, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW12021.log"},     // Monday: week 1
-        {2016, 1, 1, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW532016.log"},    // Friday: week 53 of 2015
-        {2022, 1, 2, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW522022.log"},    // Sunday: week 52 of 2021
-        {2018, 1, 1, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW12018.log"},     // Monday: week 1
-        {2020, 12, 31, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW532020.log"},  // Thursday: week 53
+        {2019, 12, 31, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW12019.log"},  // Tuesday: week 1 of 2020
+        {2014, 12, 29, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW12014.log"},  // Monday: week 1 of 2015
+        {2021, 1, 1, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW532021.log"},   // Friday: week 53 of 2020
+        {2021, 1, 3, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW532021.log"},   // Sunday: still week 53
+        {2021, 1, 4, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW12021.log"},    // Monday: week 1
+        {2016, 1, 1, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW532016.log"},   // Friday: week 53 of 2015
+        {2022, 1, 2, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW522022.log"},   // Sunday: week 52 of 2021
+        {2018, 1, 1, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW12018.log"},    // Monday: week 1
+        {2020, 12, 31, "L", LOG_PERIOD_WEEK, LOG_FORMAT_TXT, "LW532020.log"}, // Thursday: week 53
     };
     for (const TCase& c : cCases) {
         SCOPED_TRACE(c.m_sExpected);
@@ -91,7 +91,7 @@ TEST(LogFileNames, PerPeriodAndFormatIncludingIsoWeeksAtYearBoundaries) {
 // ---- log lines byte for byte ------------------------------------------------------------------------
 
 TEST(LogLineLayout, TextAndCsvByteForByte) {
-    TLocaleOverride lLocale(QLatin1Char(','));  // amounts keep "." whatever the locale says
+    TLocaleOverride lLocale(QLatin1Char(',')); // amounts keep "." whatever the locale says
     const TCard lJohn = MakeCard(QStringLiteral("John Smith"), {0x12, 0xAB, 0x00}, 2);
     const TCard lKey = MakeCard(QString(), {0x12, 0xAB, 0x00}, 5);
     const TCard lSemi = MakeCard(QStringLiteral("A;B \"C\""), {0x01}, 1);
@@ -107,24 +107,26 @@ TEST(LogLineLayout, TextAndCsvByteForByte) {
         const char* m_sCsv;
     };
     const TCase cCases[] = {
-        {"in, two-word name", Line(lIn, TLogKind::In, lJohn), false, -2,
-         "10:00:05 [in] \"John Smith\", 2", "10:00:05;in;John Smith;2;;"},
+        {"in, two-word name", Line(lIn, TLogKind::In, lJohn), false, -2, "10:00:05 [in] \"John Smith\", 2",
+         "10:00:05;in;John Smith;2;;"},
         {"out with amount", Line(lOut, TLogKind::Out, lJohn, 90), false, -2,
          "11:30:00 [out] \"John Smith\", 90.00", "11:30:00;out;John Smith;90.00;;;"},
         {"key in braces, date form", Line(lIn, TLogKind::In, lKey), true, 0,
          "05.03.2020 10:00:05 [in] {00AB12}, 5", "05.03.2020 10:00:05;in;{00AB12};5;;"},
         {"quotes and separator in the name", Line(lOut, TLogKind::Out, lSemi, 1.5L), false, -1,
          "11:30:00 [out] \"A;B \"\"C\"\"\", 1.5", "11:30:00;out;\"A;B \"\"C\"\"\";1.5;;;"},
-        {"all-day booking with day price", Line(lOut, TLogKind::Out, lAnn, 300, {}, Booking(true, true, 10, 0, 22, 0)),
-         false, 0, "11:30:00 [out] Ann, 300 RDF10:00-22:00", "11:30:00;out;Ann;300;RDF10:00-22:00;;"},
+        {"all-day booking with day price",
+         Line(lOut, TLogKind::Out, lAnn, 300, {}, Booking(true, true, 10, 0, 22, 0)), false, 0,
+         "11:30:00 [out] Ann, 300 RDF10:00-22:00", "11:30:00;out;Ann;300;RDF10:00-22:00;;"},
         {"timed booking, comment with blanks",
-         Line(lOut, TLogKind::Out, lAnn, 12.345L, QStringLiteral("paid cash"), Booking(false, false, 18, 0, 20, 30)),
+         Line(lOut, TLogKind::Out, lAnn, 12.345L, QStringLiteral("paid cash"),
+              Booking(false, false, 18, 0, 20, 30)),
          false, -2, "11:30:00 [out] Ann, 12.35 R18:00-20:30 \"paid cash\"",
          "11:30:00;out;Ann;12.35;R18:00-20:30;paid cash;"},
-        {"comment without blanks stays bare", Line(lIn, TLogKind::In, lAnn, 0, QStringLiteral("vip")), false, 0,
-         "10:00:05 [in] Ann, 0 vip", "10:00:05;in;Ann;0;vip;"},
-        {"line breaks in a comment become blanks", Line(lIn, TLogKind::In, lAnn, 0, QStringLiteral("a\r\nb")), false,
-         0, "10:00:05 [in] Ann, 0 \"a  b\"", "10:00:05;in;Ann;0;a  b;"},
+        {"comment without blanks stays bare", Line(lIn, TLogKind::In, lAnn, 0, QStringLiteral("vip")), false,
+         0, "10:00:05 [in] Ann, 0 vip", "10:00:05;in;Ann;0;vip;"},
+        {"line breaks in a comment become blanks", Line(lIn, TLogKind::In, lAnn, 0, QStringLiteral("a\r\nb")),
+         false, 0, "10:00:05 [in] Ann, 0 \"a  b\"", "10:00:05;in;Ann;0;a  b;"},
     };
     for (const TCase& c : cCases) {
         SCOPED_TRACE(c.m_sName);
@@ -184,8 +186,8 @@ TEST(DaySummaryLayout, TotalsCountsAndGuestsStillInside) {
     const TDate lDay = EncodeDate(2020, 3, 5);
 
     EXPECT_EQ(FormatDaySummary(LOG_FORMAT_TXT, LOG_PERIOD_DAY, lDay, 1234.5L, 7, 5, lInside, true, -2),
-              QStringList({"Total sum: 1234.50", "\t7 in / 5 out", "\tNot out:",
-                           "\t1 \"Ann Lee\" 00AB12 18:00:00  RF18:00-20:30 \"regular guest\"",
+              QStringList({"Total sum: 1234.50", "\t7 in / 5 out",
+                           "\tNot out:", "\t1 \"Ann Lee\" 00AB12 18:00:00  RF18:00-20:30 \"regular guest\"",
                            "\t2  05 06.03.2020 01:15:00  "}));
     EXPECT_EQ(FormatDaySummary(LOG_FORMAT_CSV, LOG_PERIOD_DAY, lDay, 1234.5L, 7, 5, lInside, false, -2),
               QStringList({";;;;1234.50;", ";7 in / 5 out;;;;", ";Not out:;;;;",
@@ -283,7 +285,7 @@ struct TReadCase {
     bool m_fAccepted;
     TLogKind m_nKind = TLogKind::None;
     const char* m_sName = "";
-    int m_nKeyLen = -1;     // -1: the name is no key number
+    int m_nKeyLen = -1; // -1: the name is no key number
     double m_nSum = 0;
     const char* m_sComment = "";
     const char* m_sBooking = ""; // "" none, else flags "R", "RD", "RF", "RDF" and the times "hh:nn-hh:nn"
@@ -295,11 +297,13 @@ void CheckRead(const TReadCase& c, bool ACsv) {
     const TDate lRepDate = EncodeDate(2020, 3, 5);
     TLogLine lLine;
     const QString lText = QString::fromUtf8(c.m_sLine);
-    const bool lAccepted = ACsv ? ParseLogLineCsv(lText, lRepDate, lLine) : ParseLogLineTxt(lText, lRepDate, lLine);
+    const bool lAccepted =
+        ACsv ? ParseLogLineCsv(lText, lRepDate, lLine) : ParseLogLineTxt(lText, lRepDate, lLine);
     ASSERT_EQ(lAccepted, c.m_fAccepted);
     if (!lAccepted)
         return;
-    EXPECT_TRUE(SameDateTimeMs(lLine.m_dtTime, c.m_dtTime != 0 ? c.m_dtTime : lRepDate + EncodeTime(10, 0, 0, 0)));
+    EXPECT_TRUE(
+        SameDateTimeMs(lLine.m_dtTime, c.m_dtTime != 0 ? c.m_dtTime : lRepDate + EncodeTime(10, 0, 0, 0)));
     EXPECT_EQ(lLine.m_nKind, c.m_nKind);
     EXPECT_EQ(lLine.m_sName, QString::fromUtf8(c.m_sName));
     EXPECT_EQ(lLine.m_fKey, c.m_nKeyLen >= 0);
@@ -337,7 +341,8 @@ TEST(LogLineReaders, TextLinesGoodAndDamaged) {
         {"10:00:00 [out] {00AB12}, 4 note", true, TLogKind::Out, "{00AB12}", 3, 4, "note"},
         {"10:00:00 [out] {}, 4", true, TLogKind::Out, "{}", 0, 4},
         {"10:00:00 [out] {XYZ}, 4", true, TLogKind::Out, "{XYZ}", -1, 4},
-        {"10:00:00 [out] \"A \"\"B\"\"\", 5 \"first one\" last", true, TLogKind::Out, "A \"B\"", -1, 5, "last"},
+        {"10:00:00 [out] \"A \"\"B\"\"\", 5 \"first one\" last", true, TLogKind::Out, "A \"B\"", -1, 5,
+         "last"},
         {"10:00:00 [out] \"never closed, 5", true, TLogKind::Out, "never closed, 5"},
         {"10:00:00 [out] Ann, 5 RD10:00-25:00 x", true, TLogKind::Out, "Ann", -1, 5, "x", "RD10:00-00:00"},
         {"10:00:00 [out] Ann, 5 RF9:5-23:59", true, TLogKind::Out, "Ann", -1, 5, "", "RF09:05-23:59"},
@@ -358,18 +363,18 @@ TEST(LogLineReaders, TextLinesGoodAndDamaged) {
 TEST(LogLineReaders, CsvLinesGoodAndDamaged) {
     const TReadCase cCases[] = {
         {"", false},
-        {"10;in;Ann;1;", false},              // time field of two characters
-        {"10:00:00;in;Ann", false},           // three fields
+        {"10;in;Ann;1;", false},    // time field of two characters
+        {"10:00:00;in;Ann", false}, // three fields
         {"25:00:00;in;Ann;1;", false},
         {"10:00;in;Ann;1;", false},
         {"5.3.2020 99999999999:0:0;in;Ann;1;", false},
-        {"\"10:00:00;in;Ann;1;", false},      // one quoted field running to the end
+        {"\"10:00:00;in;Ann;1;", false}, // one quoted field running to the end
         {"10:00:00;in;Ann;1;", true, TLogKind::In, "Ann"},
         {"10:00:00;IN;Ann;1;;", true, TLogKind::None, "Ann"}, // the kind is compared exactly
         {"10:00:00;out;Ann;2.25;;;", true, TLogKind::Out, "Ann", -1, 2.25},
         {"10:00:00;out;\"A;B\";1;;;", true, TLogKind::Out, "A;B", -1, 1},
         {"10:00:00;out;{AB};7.5;RF;c1;c2;", true, TLogKind::Out, "{AB}", 1, 7.5, "c2", "RF00:00-00:00"},
-        {"10:00:00;out;{};1;;", true, TLogKind::Out, "{}", -1, 1},          // too short to be a key
+        {"10:00:00;out;{};1;;", true, TLogKind::Out, "{}", -1, 1}, // too short to be a key
         {"10:00:00;out;Ann;1;X12:00-13:00;", true, TLogKind::Out, "Ann", -1, 1},
         {"10:00:00;out;Ann;1;RD8:00-9:30;note;", true, TLogKind::Out, "Ann", -1, 1, "note", "RD08:00-09:30"},
         {"10:00:00;in;Ann;1;comment;", true, TLogKind::In, "Ann", -1, 0, "comment"},
@@ -382,9 +387,15 @@ TEST(LogLineReaders, CsvLinesGoodAndDamaged) {
 // The fast check that lets the rebuild pass over earlier days' lines agrees with the readers.
 TEST(LogLineReaders, StrictMomentAgreesWithTheReaders) {
     const char* const cLines[] = {
-        "05.03.2020 10:00:05 [in] Ann, 1", "05.03.2020 10:00:05;in;Ann;1;", "31.02.2020 10:00:05 [in] Ann, 1",
-        "05.03.2020 10:00:05[in] Ann, 1",  "5.03.2020 10:00:05 [in] Ann, 1", "05.03.2020 24:00:00;in;Ann;1;",
-        "10:00:05 [in] Ann, 1",            "05.03.2020 10:00:05 [",         "05.03.2020 10:00:05;",
+        "05.03.2020 10:00:05 [in] Ann, 1",
+        "05.03.2020 10:00:05;in;Ann;1;",
+        "31.02.2020 10:00:05 [in] Ann, 1",
+        "05.03.2020 10:00:05[in] Ann, 1",
+        "5.03.2020 10:00:05 [in] Ann, 1",
+        "05.03.2020 24:00:00;in;Ann;1;",
+        "10:00:05 [in] Ann, 1",
+        "05.03.2020 10:00:05 [",
+        "05.03.2020 10:00:05;",
     };
     for (const char* lText : cLines) {
         SCOPED_TRACE(lText);
