@@ -492,10 +492,6 @@ public:
     TParsePool() = default;
     TParsePool(const TParsePool&) = delete;
     TParsePool& operator=(const TParsePool&) = delete;
-    ~TParsePool() override {
-        for (void* pBlock : m_aBlocks)
-            ::operator delete(pBlock, kBlockSize);
-    }
 
 private:
     static constexpr std::size_t kBlockSize = 64 * 1024;
@@ -506,11 +502,11 @@ private:
             return std::pmr::new_delete_resource()->allocate(ASize, AAlign);
         std::size_t nPos = (m_nUsed + AAlign - 1) & ~(AAlign - 1);
         if (m_aBlocks.empty() || nPos + ASize > kBlockSize) {
-            m_aBlocks.push_back(::operator new(kBlockSize));
+            m_aBlocks.push_back(std::make_unique_for_overwrite<std::byte[]>(kBlockSize));
             nPos = 0;
         }
         m_nUsed = nPos + ASize;
-        return static_cast<char*>(m_aBlocks.back()) + nPos;
+        return m_aBlocks.back().get() + nPos;
     }
 
     void do_deallocate(void* APtr, std::size_t ASize, std::size_t AAlign) override {
@@ -520,7 +516,7 @@ private:
 
     bool do_is_equal(const std::pmr::memory_resource& AOther) const noexcept override { return this == &AOther; }
 
-    std::vector<void*> m_aBlocks;
+    std::vector<std::unique_ptr<std::byte[]>> m_aBlocks;
     std::size_t m_nUsed = 0; // in the last block
 };
 
