@@ -66,9 +66,13 @@ QString Borrowed(QStringView AText) {
 
 } // namespace
 
-QString IntToXml(std::int64_t AValue) { return QString::number(AValue); }
+QString IntToXml(std::int64_t AValue) {
+    return QString::number(AValue);
+}
 
-bool XmlToInt(const QString& AText, std::int32_t& VValue) { return ViewToInt(AText, VValue); }
+bool XmlToInt(const QString& AText, std::int32_t& VValue) {
+    return ViewToInt(AText, VValue);
+}
 
 bool XmlToUInt(const QString& AText, std::uint32_t& VValue) {
     std::int64_t lValue = 0;
@@ -101,7 +105,9 @@ bool XmlToLangId(const QString& AText, std::uint32_t& VValue) {
     return true;
 }
 
-QString BoolToXml(bool AValue) { return AValue ? QStringLiteral("True") : QStringLiteral("False"); }
+QString BoolToXml(bool AValue) {
+    return AValue ? QStringLiteral("True") : QStringLiteral("False");
+}
 
 bool XmlToBool(const QString& AText, bool& VValue) {
     if (AText.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) {
@@ -142,19 +148,26 @@ bool XmlToHourMin(const QString& AText, TTime& VValue) {
     std::int32_t lHour = 0, lMin = 0;
     if (ScanFormat(AText, QStringLiteral("%d:%d"), {&lHour, &lMin}) < 2)
         return false;
-    VValue = EncodeTime(lHour, lMin, 0, 0);  // raises on an hour above 23 or a minute above 59
+    VValue = EncodeTime(lHour, lMin, 0, 0); // raises on an hour above 23 or a minute above 59
     return true;
 }
 
 QString RectToXml(const TRect& AValue) {
-    return QStringLiteral("[%1,%2,%3,%4]").arg(AValue.Left).arg(AValue.Top).arg(AValue.Right).arg(AValue.Bottom);
+    return QStringLiteral("[%1,%2,%3,%4]")
+        .arg(AValue.Left)
+        .arg(AValue.Top)
+        .arg(AValue.Right)
+        .arg(AValue.Bottom);
 }
 
 void XmlToRect(const QString& AText, TRect& VValue) {
-    ScanFormat(AText, QStringLiteral("[%d,%d,%d,%d]"), {&VValue.Left, &VValue.Top, &VValue.Right, &VValue.Bottom});
+    ScanFormat(AText, QStringLiteral("[%d,%d,%d,%d]"),
+               {&VValue.Left, &VValue.Top, &VValue.Right, &VValue.Bottom});
 }
 
-bool ItemIdOfName(const QString& AName, std::int32_t& VId) { return IdOfItemName(AName, VId); }
+bool ItemIdOfName(const QString& AName, std::int32_t& VId) {
+    return IdOfItemName(AName, VId);
+}
 
 QString ItemNameOfId(std::int32_t AId) {
     // Called for every zone and card on each save: the digits are put down directly.
@@ -183,8 +196,8 @@ TMXNode* FindRootForLoad(TMemXml& AXml, std::int32_t& VMinor) {
     if (!lRoot)
         return nullptr;
     std::int32_t lMajor = 0, lMinor = 0;
-    const int lCount =
-        ScanFormat(lRoot->GetNodeAttr(QStringLiteral("version")), QStringLiteral("%d.%d"), {&lMajor, &lMinor});
+    const int lCount = ScanFormat(lRoot->GetNodeAttr(QStringLiteral("version")), QStringLiteral("%d.%d"),
+                                  {&lMajor, &lMinor});
     // A bare major version "1" is read too (as 1.0): saving keeps such a root's children, so leaving them
     // unread would let the next save put defaults over the settings and delete every zone and card.
     if (lCount < 1 || lMajor != 1)
@@ -204,9 +217,10 @@ TMXNode& PrepareRootForSave(TMemXml& AXml) {
     std::int32_t lMajor = 0, lMinor = 0;
     int lCount = 0;
     try {
-        lCount = ScanFormat(lRoot.GetNodeAttr(QStringLiteral("version")), QStringLiteral("%d.%d"), {&lMajor, &lMinor});
+        lCount = ScanFormat(lRoot.GetNodeAttr(QStringLiteral("version")), QStringLiteral("%d.%d"),
+                            {&lMajor, &lMinor});
     } catch (const EConvertError&) {
-        lCount = 0;  // a version that is no number at all is treated as none: the save must still go through
+        lCount = 0; // a version that is no number at all is treated as none: the save must still go through
     }
     if (!(lCount >= 2 && lMajor == 1 && lMinor == 2)) {
         if (lCount < 1 || lMajor != 1)

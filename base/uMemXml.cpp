@@ -11,9 +11,9 @@
 #include <QStringEncoder>
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory_resource>
 
 namespace {
 
@@ -267,7 +267,8 @@ void TMXNodeList::IndexEntry(int AIdx) const {
     while (index.aSlots[nSlot] >= 0) {
         const int nOther = index.aSlots[nSlot];
         // A later entry of the same name takes the slot, so lookups find the last one.
-        if (index.aHashes[nOther] == nHash && TNameKey(m_aItems[AIdx].sName).Matches(m_aItems[nOther].sName)) {
+        if (index.aHashes[nOther] == nHash &&
+            TNameKey(m_aItems[AIdx].sName).Matches(m_aItems[nOther].sName)) {
             index.aSlots[nSlot] = AIdx;
             return;
         }
@@ -444,16 +445,17 @@ void TMXNode::SetNodeAttr(const QString& AAttr, const QString& AValue) {
     }
     // An entry is read as name "=" value, the name ending at its first "=": a name given with "=" in it
     // matches no attribute and keeps its tail in the value.
-    TAttr attr;
-    const qsizetype nEq = AAttr.indexOf(u'=');
-    if (nEq < 0)
-        attr = {AAttr, AValue};
-    else
-        attr = {AAttr.left(nEq), AAttr.mid(nEq + 1) + u'=' + AValue};
-    if (nIdx >= 0)
-        m_aAttrs[nIdx] = std::move(attr);
-    else
-        m_aAttrs.push_back(std::move(attr));
+    const char16_t* const pName = UnitsOf(AAttr);
+    const char16_t* const pEq = FindChar(pName, pName + AAttr.size(), u'=');
+    if (pEq) {
+        const qsizetype nEq = pEq - pName;
+        m_aAttrs.push_back({AAttr.left(nEq), AAttr.mid(nEq + 1) + u'=' + AValue});
+    } else if (nIdx >= 0) {
+        m_aAttrs[nIdx].sName = AAttr;
+        m_aAttrs[nIdx].sValue = AValue;
+    } else {
+        m_aAttrs.push_back({AAttr, AValue});
+    }
 }
 
 QString TMXNode::GetNodeAttr(const QString& AAttr) const {
@@ -514,7 +516,9 @@ private:
             std::pmr::new_delete_resource()->deallocate(APtr, ASize, AAlign);
     }
 
-    bool do_is_equal(const std::pmr::memory_resource& AOther) const noexcept override { return this == &AOther; }
+    bool do_is_equal(const std::pmr::memory_resource& AOther) const noexcept override {
+        return this == &AOther;
+    }
 
     std::vector<std::unique_ptr<std::byte[]>> m_aBlocks;
     std::size_t m_nUsed = 0; // in the last block
@@ -784,7 +788,8 @@ void TMemXml::AttrsToText(TTextOut& VText, const TMXNode& ANode) const {
     }
 }
 
-void TMemXml::NodeToText(TTextOut& VText, const TMXNode& ANode, const QString& AName, QStringView AIndent) const {
+void TMemXml::NodeToText(TTextOut& VText, const TMXNode& ANode, const QString& AName,
+                         QStringView AIndent) const {
     // Walks the subtree with an explicit stack so that deep trees cannot exhaust the call stack.
     // Indentation stops growing at MaxParseDepth tabs, which keeps the text linear in the tree size.
     static const QString sTabs(MaxParseDepth, u'\t');
@@ -930,8 +935,13 @@ QString TMemXml::DecodeXmlValue(const QString& AStr, bool /*AAttr*/) const {
 QString TMemXml::EncodeXmlValue(const QString& AStr, bool /*AAttr*/) const {
     const char16_t* const pBegin = UnitsOf(AStr);
     const char16_t* const pEnd = pBegin + AStr.size();
+    // " & ' < > as bits of one mask: most characters are told apart by one comparison.
+    constexpr std::uint64_t kSpecial =
+        (1ull << u'"') | (1ull << u'&') | (1ull << u'\'') | (1ull << u'<') | (1ull << u'>');
     qsizetype nExtra = 0; // characters the entities add
     for (const char16_t* p = pBegin; p < pEnd; ++p) {
+        if (*p > u'>' || !((kSpecial >> *p) & 1u))
+            continue;
         switch (*p) {
         case u'"':
         case u'\'':
@@ -952,7 +962,9 @@ QString TMemXml::EncodeXmlValue(const QString& AStr, bool /*AAttr*/) const {
         return AStr;
     QString sResult(AStr.size() + nExtra, Qt::Uninitialized);
     char16_t* q = reinterpret_cast<char16_t*>(sResult.data());
-    const auto put = [&q](QStringView AEntity) { q = std::copy(AEntity.utf16(), AEntity.utf16() + AEntity.size(), q); };
+    const auto put = [&q](QStringView AEntity) {
+        q = std::copy(AEntity.utf16(), AEntity.utf16() + AEntity.size(), q);
+    };
     for (const char16_t* p = pBegin; p < pEnd; ++p) {
         switch (*p) {
         case u'"':

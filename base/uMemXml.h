@@ -102,7 +102,8 @@ private:
     friend class TMemXml;
     friend class TMXNodeList;
     // A node of a parse: its lists take their memory from the parse pool.
-    explicit TMXNode(std::pmr::memory_resource* AMemory) : m_aNodes(AMemory), m_aAttrs(AMemory), m_fPooled(true) {}
+    explicit TMXNode(std::pmr::memory_resource* AMemory)
+        : m_aNodes(AMemory), m_aAttrs(AMemory), m_fPooled(true) {}
 
     // Name and value of one attribute; the name never holds "=".
     struct TAttr {
@@ -112,7 +113,7 @@ private:
     int AttrIndex(QStringView AAttr) const;
 
     TMXNodeList m_aNodes;
-    std::pmr::vector<TAttr> m_aAttrs;
+    std::pmr::vector<TAttr> m_aAttrs{std::pmr::new_delete_resource()};
     QString m_sValueText;
     bool m_fPooled = false;
 };

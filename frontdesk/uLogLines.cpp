@@ -85,7 +85,8 @@ Extended ReadAmount(const QString& AText) {
     QString lText = AText;
     lText.replace(QLatin1Char('.'), DecimalSeparator());
     Extended lValue = 0;
-    if (!TryStrToFloat(lText, lValue) || !std::isfinite(lValue))
+    // Beyond the double range an amount is damage, not money; it must not poison the day's total.
+    if (!TryStrToFloat(lText, lValue) || !std::isfinite(double(lValue)))
         return 0;
     return lValue;
 }
