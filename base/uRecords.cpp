@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <climits>
 
-template <class T>
-std::int32_t TIdList<T>::GenNewId() {
+template <class T> std::int32_t TIdList<T>::GenNewId() {
     if (m_nNextId == 0) {
         std::int64_t lNext = 1;
         for (const auto& lItem : this->m_aItems)
@@ -29,4 +28,18 @@ void TTimeZoneList::SortByTime() {
     std::stable_sort(m_aItems.begin(), m_aItems.end(), [](const auto& A, const auto& B) {
         return CompareTimeOfDay(A->m_tStartTime, B->m_tStartTime) < 0;
     });
+}
+
+int TCardList::FindByNumber(const TOrv_KEYNUM& ANumber) const {
+    for (int i = 0; i < Count(); ++i)
+        if (SameKeyNum(GetCard(i)->m_Number, ANumber))
+            return i;
+    return -1;
+}
+
+int TCardList::FindByUserName(const QString& AName) const {
+    for (int i = 0; i < Count(); ++i)
+        if (GetCard(i)->m_sUserName.compare(AName, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
 }

@@ -13,7 +13,7 @@
 
 class TTarvoTimeZone {
 public:
-    std::int32_t m_nId = 0;   // > 0, unique; names the zone's element "Item<id>" in the data file
+    std::int32_t m_nId = 0; // > 0, unique; names the zone's element "Item<id>" in the data file
     QString m_sName;
     TTime m_tStartTime = 0;   // hours and minutes
     Extended m_nBaseCost = 0; // cost per tariff unit at level 0
@@ -22,7 +22,7 @@ public:
 
 class TCard {
 public:
-    std::int32_t m_nId = 0;   // > 0, unique; names the card's element "Item<id>"
+    std::int32_t m_nId = 0; // > 0, unique; names the card's element "Item<id>"
     TOrv_KEYNUM m_Number{};
     QString m_sUserName;
     QString m_sComment;
@@ -30,8 +30,7 @@ public:
 };
 
 // An owning list of records: freeing the list or deleting an entry frees the record.
-template <class T>
-class TOwningList {
+template <class T> class TOwningList {
 public:
     int Count() const { return static_cast<int>(m_aItems.size()); }
     bool IsEmpty() const { return m_aItems.empty(); }
@@ -63,14 +62,13 @@ protected:
 };
 
 // Zones and cards carry identifiers that are handed out once per run and never reused.
-template <class T>
-class TIdList : public TOwningList<T> {
+template <class T> class TIdList : public TOwningList<T> {
 public:
     // Next identifier: the first call makes it one more than the largest present (at least 1).
     // Raises EListError when no identifier is left.
     std::int32_t GenNewId();
 
-    std::int32_t m_nNextId = 0;  // 0: not computed yet; -1: identifiers exhausted
+    std::int32_t m_nNextId = 0; // 0: not computed yet; -1: identifiers exhausted
 };
 
 class TTimeZoneList : public TIdList<TTarvoTimeZone> {
@@ -83,6 +81,10 @@ public:
 class TCardList : public TIdList<TCard> {
 public:
     TCard* GetCard(int AIdx) const { return Get(AIdx); }
+    // First card whose number equals ANumber over the shorter length (SameKeyNum), or -1.
+    int FindByNumber(const TOrv_KEYNUM& ANumber) const;
+    // First card whose user name equals AName without regard to case, or -1.
+    int FindByUserName(const QString& AName) const;
 };
 
 extern template class TIdList<TTarvoTimeZone>;

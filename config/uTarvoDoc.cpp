@@ -184,17 +184,11 @@ int TTarvoDoc::FindTimeZoneByTime(TTime ATime) const {
 }
 
 int TTarvoDoc::FindCardByNumber(const TOrv_KEYNUM& ANumber) const {
-    for (int i = 0; i < m_oCards.Count(); ++i)
-        if (SameKeyNum(m_oCards.GetCard(i)->m_Number, ANumber))
-            return i;
-    return -1;
+    return m_oCards.FindByNumber(ANumber);
 }
 
 int TTarvoDoc::FindCardByUserName(const QString& AName) const {
-    for (int i = 0; i < m_oCards.Count(); ++i)
-        if (m_oCards.GetCard(i)->m_sUserName.compare(AName, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    return m_oCards.FindByUserName(AName);
 }
 
 } // namespace ConfigTarvo
