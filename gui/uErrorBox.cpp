@@ -1,0 +1,15 @@
+#include "gui/uErrorBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QString>
+
+void ShowErrorBox(QWidget* AOwner, const QString& AMessage) {
+    if (!AOwner)
+        AOwner = QApplication::activeWindow();
+    QMessageBox::critical(AOwner, QApplication::applicationDisplayName(), AMessage);
+}
+
+void ShowException(QWidget* AOwner, const std::exception& AError) {
+    ShowErrorBox(AOwner, QString::fromUtf8(AError.what()));
+}
