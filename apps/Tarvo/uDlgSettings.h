@@ -1,10 +1,150 @@
 #pragma once
-// The front desk's settings dialog.
+// The front desk's settings dialog. It edits a private copy of the document's settings; OK writes the
+// whole copy back in one document update, saves the data file when anything changed and sets the
+// autorun entry; Cancel drops the copy. Each page fills its controls when first shown, and only
+// filled pages are read back. A control the operator has not touched reads back as the value it was
+// loaded from, so values a control cannot show exactly (out of its range, a font or language not in
+// its list) survive an OK.
 
-class QWidget;
+#include "frontdesk/uSettingsCopy.h"
+
+#include <QDialog>
+#include <QSet>
+
+#include <array>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTabBar;
+class QTabWidget;
+class TSpinEditDouble;
 namespace Tarvo {
 class TTarvoDoc;
 }
+
+class TfmSettingsDlg : public QDialog {
+    Q_OBJECT
+public:
+    // Page flags of m_nInitPages.
+    static constexpr int PAGE_MAIN = 1;
+    static constexpr int PAGE_INTERFACE = 2;
+    static constexpr int PAGE_READER = 4;
+    static constexpr int PAGE_CAMERA = 8;
+    // The autorun entry's name.
+    static constexpr const char* AUTORUN_NAME = "Tarvo";
+
+    TfmSettingsDlg(QWidget* AOwner, Tarvo::TTarvoDoc& ADoc);
+
+    const Tarvo::TSettingsCopy& Copy() const { return m_oCopy; }
+    int InitPages() const { return m_nInitPages; }
+
+    // The OK steps: read the filled pages back, write the copy into the document in one update, save
+    // the document when modified, set the autorun entry. False (the error shown) when a step failed.
+    bool StoreSettings();
+
+    // Controls, by their component names.
+    QTabWidget* pcSettings = nullptr;
+    QPushButton* btnOk = nullptr;
+    QPushButton* btnCancel = nullptr;
+    // Main
+    QCheckBox* chkAutorun = nullptr;
+    QComboBox* cbLogFileFormat = nullptr;
+    QComboBox* cbLogFilePeriod = nullptr;
+    TSpinEditDouble* edtVAT = nullptr;
+    QComboBox* cbTariffication = nullptr;
+    TSpinEditDouble* edtEntrance = nullptr;
+    TSpinEditDouble* edtMinAmount = nullptr;
+    QSpinBox* edtAccPrice = nullptr;
+    TSpinEditDouble* edtOverdue = nullptr;
+    TSpinEditDouble* edtDayPrice = nullptr;
+    QCheckBox* chkAutoPrintRep = nullptr;
+    QComboBox* cbPrinter = nullptr;
+    // Interface
+    QComboBox* cbLanguage = nullptr;
+    QComboBox* cbFontName = nullptr;
+    QComboBox* cbFontSize = nullptr;
+    QSpinBox* edtPopupMax = nullptr;
+    QSpinBox* edtPopupTimeOut = nullptr;
+    QPushButton* btnTest = nullptr;
+    // Reader
+    QSpinBox* edtCardRegMin = nullptr;
+    QCheckBox* chkKorvelWiegand = nullptr;
+    QTabBar* tcKorvel = nullptr;
+    std::array<QCheckBox*, 4> chkOutputs{};
+    std::array<QLabel*, 4> labDurations{};
+    std::array<TSpinEditDouble*, 4> edtDurations{};
+    std::array<QCheckBox*, 4> chkInitOn{};
+    // Camera
+    QGroupBox* rgCamSource = nullptr;
+    QButtonGroup* m_oCamSourceGroup = nullptr;
+
+    static QString DefaultFontText(); // "<default>"
+
+protected:
+    void showEvent(QShowEvent* AEvent) override;
+
+private:
+    void CreateControls();
+    void btnOkClick();
+    void pcSettingsChange(int AIdx);
+    // Fills page AIdx of pcSettings on its first showing.
+    void InitPage(int AIdx);
+    void LoadFilledPages();
+    void ReadFilledPages();
+
+    // Main page (uDlgSettingsMain.cpp)
+    QWidget* CreateMainPage();
+    void InitMainPage();
+    void LoadMainPage();
+    void ReadMainPage();
+    // Interface page (uDlgSettingsInterface.cpp)
+    QWidget* CreateInterfacePage();
+    void InitInterfacePage();
+    void LoadInterfacePage();
+    void ReadInterfacePage();
+    void btnTestClick();
+    // Reader page (uDlgSettingsReader.cpp)
+    QWidget* CreateReaderPage();
+    void LoadReaderPage();
+    void ReadReaderPage();
+    void LoadKorvelOutputs();
+    void ReadKorvelOutputs();
+    void UpdateKorvelEnabled();
+    void tcKorvelChange(int AIdx);
+    void chkOutputClick(int AOutput);
+    // Camera page (uDlgSettingsCamera.cpp)
+    QWidget* CreateCameraPage();
+    void LoadCameraPage();
+    void rgCamSourceClick(int AIdx);
+
+    // Marks AControl touched whenever ASignal fires outside loading.
+    template <class TControl, class TSignal>
+    void Watch(TControl* AControl, TSignal ASignal) {
+        connect(AControl, ASignal, this, [this, AControl] {
+            if (m_nCtrlUpdate == 0)
+                m_aTouched.insert(AControl);
+        });
+    }
+    bool Touched(const QObject* AControl) const { return m_aTouched.contains(AControl); }
+    void Untouch(const QObject* AControl) { m_aTouched.remove(AControl); }
+
+    Tarvo::TTarvoDoc* FDoc;
+    Tarvo::TSettingsCopy m_oCopy;
+    int m_nCtrlUpdate = 0;
+    int m_nInitPages = 0;
+    int m_nKorvelDirectIdx = 0;
+    // The autorun entry could not be read when the dialog opened: it is only written when the operator
+    // changes the check box, so an entry we cannot read is never deleted behind the operator's back.
+    bool m_fAutorunUnknown = false;
+    bool m_fAutorunShown = false;
+    QSet<const QObject*> m_aTouched;
+};
 
 // Runs the settings dialog modally on ADoc; true when closed with OK.
 bool ExecSettingsDlg(QWidget* AOwner, Tarvo::TTarvoDoc& ADoc);

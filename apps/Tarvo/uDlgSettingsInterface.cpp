@@ -1,0 +1,190 @@
+// The settings dialog's "Interface" page: language and pop-up messages.
+
+#include "apps/Tarvo/uDlgSettings.h"
+
+#include "base/uMessages.h"
+#include "gui/uErrorBox.h"
+#include "gui/uPopupMsg.h"
+
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <climits>
+
+namespace {
+
+constexpr int FONT_SIZES[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
+
+// Flag images of the language list: 0 English, 1 Russian, 2 Polish.
+QIcon LangFlag(int AFlag) {
+    QPixmap lPixmap(16, 11);
+    lPixmap.fill(Qt::white);
+    QPainter lPainter(&lPixmap);
+    switch (AFlag) {
+    case 0: // stripes with a blue canton
+        for (int y = 0; y < 11; y += 2)
+            lPainter.fillRect(0, y, 16, 1, QColor(0xB2, 0x22, 0x34));
+        lPainter.fillRect(0, 0, 7, 6, QColor(0x3C, 0x3B, 0x6E));
+        break;
+    case 1:
+        lPainter.fillRect(0, 4, 16, 4, QColor(0x00, 0x39, 0xA6));
+        lPainter.fillRect(0, 8, 16, 3, QColor(0xD5, 0x2B, 0x1E));
+        break;
+    case 2:
+        lPainter.fillRect(0, 6, 16, 5, QColor(0xDC, 0x14, 0x3C));
+        break;
+    default:
+        break;
+    }
+    lPainter.setPen(QColor(0x80, 0x80, 0x80));
+    lPainter.drawRect(0, 0, 15, 10);
+    return QIcon(lPixmap);
+}
+
+QLabel* NewLabel(QWidget* AParent, const char* AName, const char* ACaption) {
+    auto* lLabel = new QLabel(QString::fromUtf8(ACaption), AParent);
+    lLabel->setObjectName(QLatin1String(AName));
+    return lLabel;
+}
+
+QSpinBox* NewSpin(QWidget* AParent, const char* AName, int AMin, int AMax) {
+    auto* lSpin = new QSpinBox(AParent);
+    lSpin->setObjectName(QLatin1String(AName));
+    lSpin->setRange(AMin, AMax);
+    return lSpin;
+}
+
+// Shows AText in an editable list: its entry when there is one, the text alone otherwise.
+void ShowListText(QComboBox* AList, const QString& AText) {
+    AList->setCurrentIndex(AList->findText(AText));
+    AList->setEditText(AText);
+}
+
+} // namespace
+
+QWidget* TfmSettingsDlg::CreateInterfacePage() {
+    auto* lPage = new QWidget;
+    lPage->setObjectName(QStringLiteral("tsInterface"));
+    auto* lLayout = new QVBoxLayout(lPage);
+
+    auto* grLanguage = new QGroupBox(QStringLiteral("Language"), lPage);
+    grLanguage->setObjectName(QStringLiteral("grLanguage"));
+    auto* lLangLayout = new QVBoxLayout(grLanguage);
+    cbLanguage = new QComboBox(grLanguage);
+    cbLanguage->setObjectName(QStringLiteral("cbLanguage"));
+    lLangLayout->addWidget(cbLanguage);
+    lLayout->addWidget(grLanguage);
+
+    auto* grPopup = new QGroupBox(QStringLiteral("Pop-up messages"), lPage);
+    grPopup->setObjectName(QStringLiteral("grPopup"));
+    auto* lForm = new QFormLayout(grPopup);
+    cbFontName = new QComboBox(grPopup);
+    cbFontName->setObjectName(QStringLiteral("cbFontName"));
+    cbFontName->setEditable(true);
+    cbFontName->setInsertPolicy(QComboBox::NoInsert);
+    cbFontName->setMaxVisibleItems(50);
+    cbFontSize = new QComboBox(grPopup);
+    cbFontSize->setObjectName(QStringLiteral("cbFontSize"));
+    cbFontSize->setEditable(true);
+    cbFontSize->setInsertPolicy(QComboBox::NoInsert);
+    cbFontSize->setMaxVisibleItems(40);
+    for (int lSize : FONT_SIZES)
+        cbFontSize->addItem(QString::number(lSize));
+    edtPopupMax = NewSpin(grPopup, "edtPopupMax", 1, 10000);
+    edtPopupTimeOut = NewSpin(grPopup, "edtPopupTimeOut", 1, 10000);
+    btnTest = new QPushButton(QStringLiteral("Test"), grPopup);
+    btnTest->setObjectName(QStringLiteral("btnTest"));
+    lForm->addRow(NewLabel(grPopup, "labFontName", "Font name:"), cbFontName);
+    lForm->addRow(NewLabel(grPopup, "labFontSize", "Font size:"), cbFontSize);
+    lForm->addRow(NewLabel(grPopup, "labPopupMax", "Maximum messages:"), edtPopupMax);
+    lForm->addRow(NewLabel(grPopup, "labPopupTimeOut", "Timeout show (sec):"), edtPopupTimeOut);
+    lForm->addRow(QString(), btnTest);
+    lLayout->addWidget(grPopup);
+    lLayout->addStretch(1);
+
+    Watch(cbLanguage, &QComboBox::currentIndexChanged);
+    Watch(cbFontName, &QComboBox::currentTextChanged);
+    Watch(cbFontSize, &QComboBox::currentTextChanged);
+    Watch(edtPopupMax, &QSpinBox::valueChanged);
+    Watch(edtPopupTimeOut, &QSpinBox::valueChanged);
+    connect(btnTest, &QPushButton::clicked, this, &TfmSettingsDlg::btnTestClick);
+    return lPage;
+}
+
+void TfmSettingsDlg::InitInterfacePage() {
+    ++m_nCtrlUpdate;
+    // Only the built-in English until language files can be loaded.
+    cbLanguage->clear();
+    cbLanguage->addItem(LangFlag(0), LoadResString(MSG_LANG_INTERNAL), QVariant(0u));
+
+    QStringList lFamilies = QFontDatabase::families();
+    lFamilies.sort(Qt::CaseInsensitive);
+    cbFontName->clear();
+    cbFontName->addItem(DefaultFontText());
+    QString lPrevious;
+    for (const QString& lFamily : lFamilies) {
+        if (lFamily == lPrevious)
+            continue;
+        cbFontName->addItem(lFamily);
+        lPrevious = lFamily;
+    }
+    // The popups belong to the main window's manager; without one there is nothing to test with.
+    btnTest->setEnabled(TPopupMsgMngr::Instance() != nullptr);
+    --m_nCtrlUpdate;
+}
+
+void TfmSettingsDlg::LoadInterfacePage() {
+    ++m_nCtrlUpdate;
+    const int lLang = cbLanguage->findData(QVariant(m_oCopy.m_nLanguage));
+    cbLanguage->setCurrentIndex(lLang >= 0 ? lLang : 0);
+    ShowListText(cbFontName, m_oCopy.m_sFontName.isEmpty() ? DefaultFontText() : m_oCopy.m_sFontName);
+    if (m_oCopy.m_nFontSize != 0) {
+        ShowListText(cbFontSize, QString::number(m_oCopy.m_nFontSize));
+    } else {
+        const int lOwn = cbFontSize->findText(QString::number(font().pointSize()));
+        cbFontSize->setCurrentIndex(lOwn >= 0 ? lOwn : 0);
+    }
+    edtPopupMax->setValue(m_oCopy.m_nPopupMax);
+    edtPopupTimeOut->setValue(static_cast<int>(qMin<std::uint32_t>(m_oCopy.m_nPopupTimeOut, 10000)));
+    --m_nCtrlUpdate;
+}
+
+void TfmSettingsDlg::ReadInterfacePage() {
+    if (Touched(cbLanguage) && cbLanguage->currentIndex() >= 0)
+        m_oCopy.m_nLanguage = cbLanguage->currentData().toUInt();
+    if (Touched(cbFontName))
+        m_oCopy.m_sFontName = cbFontName->currentText();
+    if (Touched(cbFontSize))
+        m_oCopy.m_nFontSize = Tarvo::FontSizeOfText(cbFontSize->currentText());
+    if (Touched(edtPopupMax))
+        m_oCopy.m_nPopupMax = edtPopupMax->value();
+    if (Touched(edtPopupTimeOut))
+        m_oCopy.m_nPopupTimeOut = static_cast<std::uint32_t>(edtPopupTimeOut->value());
+}
+
+void TfmSettingsDlg::btnTestClick() {
+    TPopupMsgMngr* lMngr = TPopupMsgMngr::Instance();
+    if (!lMngr)
+        return;
+    const int lOldMax = lMngr->PmMax();
+    try {
+        ReadFilledPages();
+        const QString lFont = m_oCopy.m_sFontName == DefaultFontText() ? QString() : m_oCopy.m_sFontName;
+        lMngr->SetPmMax(m_oCopy.m_nPopupMax);
+        const auto lTimeOutMs = qMin<quint64>(quint64(m_oCopy.m_nPopupTimeOut) * 1000u, UINT_MAX);
+        lMngr->ShowPopupMessage(QStringLiteral("Test"), {}, lFont, m_oCopy.m_nFontSize,
+                                static_cast<unsigned>(lTimeOutMs));
+        lMngr->SetPmMax(lOldMax);
+    } catch (const std::exception& lError) {
+        lMngr->SetPmMax(lOldMax);
+        ShowException(this, lError);
+    }
+}

@@ -1,0 +1,207 @@
+#pragma once
+// The front desk's main window: the program's hub. It owns the document, the reader session and the
+// list-view data, lives in the system tray (or shown, where the desktop has no tray), turns presented
+// cards into check-ins and check-outs with a popup each, drives the base station's outputs and ends
+// through Exit (or SIGTERM/SIGINT), saving what changed.
+
+#include "base/uDateTime.h"
+#include "base/uKeyNum.h"
+#include "base/uRecords.h"
+#include "frontdesk/uReceiptData.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QLineEdit;
+class QMenu;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+class QWidget;
+class TListView;
+class TListViewModel;
+class TLogWritten;
+class TMainWindowPresence;
+class TOrvMsgWindow;
+class TOrvReader;
+class TPopupMsgMngr;
+class TfmPopupMessageDlg;
+struct TOrvR_CARD_INFO;
+struct TOrvP_PORT_INFO;
+
+namespace Tarvo {
+class TTarvoDoc;
+class TLogViewData;
+class TInViewData;
+class TRepViewData;
+} // namespace Tarvo
+
+class TfmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Page flags of m_nInitPages.
+    static constexpr std::uint32_t PAGE_LOG = 1;
+    static constexpr std::uint32_t PAGE_IN = 2;
+    static constexpr std::uint32_t PAGE_REPORT = 4;
+    // Message numbers of the window's own queue: the deferred start-up and the device detector.
+    static constexpr std::uint32_t WM_STARTUP = 1025;
+    static constexpr std::uint32_t WM_DETECTOR = 1026;
+    // Device mask of the detector and the reader search.
+    static constexpr std::uint32_t READER_DEVICE_MASK = 473;
+
+    // Form creation. ADataFile empty: "Tarvo.xml" in the data folder. The deferred start-up is queued
+    // unless ADeferStartup is false (tests call DeferredStartup themselves, or not at all).
+    explicit TfmMain(const QString& ADataFile = QString(), bool ADeferStartup = true);
+    ~TfmMain() override;
+
+    // ---- operations other parts call ------------------------------------------------------------------
+    void DoAboutDlg();
+    void DoSettingsDlg();
+    void DoRunTarvoConfig();
+    void DoReceiptDlg();
+    void DoBookingDlg();
+    bool DoLogItemDlg(int AIdx);
+    bool DoConnectReader(bool AReportError);
+    void ShowMainWnd(bool AShow);
+    void ShowReceipt(const Tarvo::TReceiptData& AData, bool AAutoPrint);
+    void ShowCameraArchFoto(TDateTime ATimeIn, TDateTime ATimeOut, int ATimeIdx);
+    // Exit: saves the document when modified, closes it and ends the program (the event loop).
+    void DoExit();
+
+    // The deferred start-up: reader library, document, reader connection; shows the window when asked.
+    // False when the program has to end (wrong reader library: exit code 1 is then requested).
+    bool DeferredStartup();
+
+    // ---- state, for the program and its tests -------------------------------------------------------
+    Tarvo::TTarvoDoc& Doc() const { return *m_oDoc; }
+    TOrvReader* Reader() const { return m_oRd.get(); }
+    Tarvo::TLogViewData& LogVD() const { return *m_oLogVD; }
+    Tarvo::TInViewData& InVD() const { return *m_oInVD; }
+    Tarvo::TRepViewData& RepVD() const { return *m_oRepVD; }
+    TPopupMsgMngr& Popups() const { return *m_oPopups; }
+    std::uint32_t InitPages() const { return m_nInitPages; }
+    bool HasTray() const { return m_fHasTray; }
+    bool ExitRequested() const { return m_fExitDone; }
+
+    // "%s v%s" with the product name and the file version, plus " (port)" while the reader is open.
+    QString BuildCaption() const;
+    // A card's name as popups show it: its user name, or its key number in braces.
+    QString DisplayName(const TCard& ACard) const;
+
+    // Card handling of the reader attachment (the session's OnCardInsert calls it): drops a repeat of
+    // the same card within CardRegMin ms, shortens Wiegand keys of the base station, then FireCard.
+    void HandleCard(std::uint32_t ACardType, const TOrv_KEYNUM& ANumber);
+
+    // Visual components, by their component names.
+    QTabWidget* pcMain = nullptr;
+    QWidget* tsLog = nullptr;
+    QWidget* tsIn = nullptr;
+    QWidget* tsReport = nullptr;
+    TListView* lvLog = nullptr;
+    TListView* lvIn = nullptr;
+    TListView* lvReport = nullptr;
+    QLineEdit* edtTotalSum = nullptr;
+    QToolBar* tbMain = nullptr;
+    QSystemTrayIcon* trayIcon = nullptr;
+    QMenu* menuTray = nullptr;
+    QMenu* menuReport = nullptr;
+    QMenu* menuProgram = nullptr;
+    QTimer* timerOpenPort = nullptr;
+    QTimer* timerShots = nullptr;
+    QAction* actShowMainWnd = nullptr;
+    QAction* actSettings = nullptr;
+    QAction* actAbout = nullptr;
+    QAction* actExit = nullptr;
+    QAction* actRunTarvoConfig = nullptr;
+    QAction* actRepExportCsv = nullptr;
+    QAction* actRepExportExcel = nullptr;
+    QAction* actRepExportOOCalc = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* AEvent) override;
+    void changeEvent(QEvent* AEvent) override;
+
+private:
+    // ---- form and lifecycle (uFmMain.cpp) -------------------------------------------------------------
+    void CreateActions();
+    void CreateForm();
+    void CreateTray();
+    void UpdateCaption();
+    void ApplyLanguage();
+    void ApplyCameraSources();
+    void CloseDocument();
+    void EndProgram(int AExitCode);
+    void ShowWriteErrors();
+
+    // ---- reader attachment (uFmMainReader.cpp) --------------------------------------------------------
+    bool StartReaderLibrary();
+    void FinishReaderLibrary();
+    void OpenOnConfiguredPort();
+    void AfterReaderOpened();
+    bool SearchReaderPort(QString& VPortName);
+    bool TryOpenReader(bool& VRetry);
+    void timerOpenPortTimer();
+    void DetectorMessage();
+    void ReaderError();
+    bool IsKorvel() const;
+    void ApplyKorvelOutputs();
+    void StartKorvelPulse();
+    void KorvelTimerTick(int AOutput);
+    void SetKorvelFormat();
+
+    // ---- views and document events (uFmMainViews.cpp) -----------------------------------------------
+    void CreateViews();
+    void pcMainChange(int AIdx);
+    void InitPage(int AIdx);
+    void UpdateTotalSum();
+    void DocChange();
+    void DocUserIn();
+    void DocUserOut();
+    void PopupShowReceipt(TfmPopupMessageDlg& APopup);
+    void lvLogIconClick(int ARow);
+    void lvReportIconClick(int ARow);
+    void SortColumnClick(bool AReport, int AColumn);
+
+    // The document, the views' data and the window's own services.
+    std::unique_ptr<TMainWindowPresence> m_oPresence;
+    std::unique_ptr<Tarvo::TTarvoDoc> m_oDoc;
+    std::unique_ptr<Tarvo::TLogViewData> m_oLogVD;
+    std::unique_ptr<Tarvo::TInViewData> m_oInVD;
+    std::unique_ptr<Tarvo::TRepViewData> m_oRepVD;
+    TListViewModel* m_oLogModel = nullptr;
+    TListViewModel* m_oInModel = nullptr;
+    TListViewModel* m_oRepModel = nullptr;
+    std::unique_ptr<TLogWritten> m_oDebugLog;
+    TPopupMsgMngr* m_oPopups = nullptr;
+    QStringList m_aLanguages; // the language list (no language files yet)
+
+    std::uint32_t m_nInitPages = 0;
+    int m_nCtrlUpdate = 0;
+    bool m_fHasTray = false;
+    bool m_fExitDone = false;
+    bool m_fClosing = false;
+    QStringList m_aWriteErrors; // write failures waiting to be shown
+    bool m_fWriteErrorsQueued = false;
+
+    // Reader attachment.
+    bool m_fOrvRInit = false;
+    TOrv_KEYNUM m_LastNum{};
+    std::uint32_t m_nLastCard = 0;
+    std::uint32_t m_nLastCardTick = 0;
+    std::unique_ptr<TOrvReader> m_oRd;
+    std::unique_ptr<TOrvMsgWindow> m_oDetectorWnd;
+    std::uintptr_t m_hRdDetector = 0;
+    std::array<QTimer*, 4> m_aKorvelTimers{};
+    std::uint32_t m_nKorvelState = 0;
+    bool m_fExit = false;
+
+    // Photos: the webcam and the video server are not part of this build; their points do nothing.
+    int m_nWebcamShots = 0;
+};
