@@ -12,8 +12,7 @@ namespace {
 
 // Display names of the reader types, indexed by TOrvR_RD_TYPE.
 const char* const c_aModelNames[ORVR_RD_TYPE_COUNT] = {
-    "Unknown",   "Desk", "Desk MF", "Prox", "Prox MF", "Guard", "Guard MF", "Korvel",
-    "Keyboard", "Serial text",
+    "Unknown", "Desk", "Desk MF", "Prox", "Prox MF", "Guard", "Guard MF", "Korvel", "Keyboard", "Serial text",
 };
 
 // A zero-terminated name field of a port record; a field without terminator ends at its size.
@@ -157,10 +156,12 @@ bool IsConfiguredPort(const TOrvP_PORT_INFO& ARecord, const QString& AReaderPort
     const TOrvP_PORT_TYPE lType = TOrvP_PORT_TYPE(PortTypeOfName(AReaderPort));
     if (ARecord.nType == lType && NameField(ARecord.szName) == AReaderPort)
         return true;
-    return ARecord.nType == ORVP_PORT_FT && lType == ORVP_PORT_COM && NameField(ARecord.szFriendly) == AReaderPort;
+    return ARecord.nType == ORVP_PORT_FT && lType == ORVP_PORT_COM &&
+           NameField(ARecord.szFriendly) == AReaderPort;
 }
 
-bool IsSessionPort(const TOrvP_PORT_INFO& ARecord, TOrvP_PORT_TYPE ASessionType, const QString& ASessionPort) {
+bool IsSessionPort(const TOrvP_PORT_INFO& ARecord, TOrvP_PORT_TYPE ASessionType,
+                   const QString& ASessionPort) {
     if (ARecord.nType == ASessionType && NameField(ARecord.szName) == ASessionPort)
         return true;
     return ARecord.nType == ORVP_PORT_FT && ASessionType == ORVP_PORT_COM &&

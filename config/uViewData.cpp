@@ -29,8 +29,13 @@ template <class TItem> void TDocListViewData<TItem>::FillCache() {
 }
 
 template <class TItem> const TItem& TDocListViewData<TItem>::RetrieveItem(int ARow) {
-    if (ARow >= m_nCacheStart && ARow < m_nCacheStart + CacheCount())
-        return m_aCache[size_t(ARow - m_nCacheStart)];
+    if (ARow >= m_nCacheStart && ARow < m_nCacheStart + CacheCount() && ARow < GetCount()) {
+        TItem& lItem = m_aCache[size_t(ARow - m_nCacheStart)];
+        const int lDocIdx = GetItemDocIndex(ARow);
+        if (lItem.m_pObj != DocObjectAt(lDocIdx))
+            BuildItem(lDocIdx, lItem);
+        return lItem;
+    }
     BuildItem(GetItemDocIndex(ARow), m_rTempViewItem);
     return m_rTempViewItem;
 }
@@ -68,6 +73,10 @@ void TTimeZonesViewData::GetData(int ARow, TListViewRow& VItem) {
                                     lItem.m_sBaseCost, lItem.m_sMinCost};
 }
 
+const void* TTimeZonesViewData::DocObjectAt(int ADocIdx) const {
+    return FDoc.TZs().GetZone(ADocIdx);
+}
+
 const TTarvoTimeZone* TTimeZonesViewData::ObjectOf(int ARow) {
     return RetrieveItem(ARow).m_pObj;
 }
@@ -92,6 +101,10 @@ void TCardsViewData::GetData(int ARow, TListViewRow& VItem) {
     VItem.m_nImageIndex = -1;
     VItem.m_aSubItems =
         QStringList{lItem.m_sNumber, lItem.m_pObj->m_sUserName, lItem.m_sLevel, lItem.m_pObj->m_sComment};
+}
+
+const void* TCardsViewData::DocObjectAt(int ADocIdx) const {
+    return FDoc.Cards().GetCard(ADocIdx);
 }
 
 const TCard* TCardsViewData::ObjectOf(int ARow) {

@@ -41,7 +41,9 @@ public:
 
     // Nothing when the range is inside the cache; otherwise the cache is moved to it and refilled.
     void DataHint(int AStartIndex, int AEndIndex) override;
-    // The cached row, or a row built into the scratch item (valid until the next call).
+    // The cached row, or a row built into the scratch item (valid until the next call). A cached row
+    // whose record is no longer the document's at that index (a change not yet followed by Update) is
+    // rebuilt, so a row never refers to a freed record.
     const TItem& RetrieveItem(int ARow);
     // Rebuilds the cache and tells the view (Update of the base comes here too).
     void UpdateAllView() override;
@@ -51,6 +53,8 @@ public:
 
 protected:
     virtual void BuildItem(int ADocIdx, TItem& VItem) const = 0;
+    // The document's record shown at ADocIdx.
+    virtual const void* DocObjectAt(int ADocIdx) const = 0;
     void FillCache();
 
     const TTarvoDoc& FDoc;
@@ -69,6 +73,7 @@ public:
 
 protected:
     void BuildItem(int ADocIdx, TTzViewItem& VItem) const override;
+    const void* DocObjectAt(int ADocIdx) const override;
 };
 
 class TCardsViewData : public TDocListViewData<TCardViewItem> {
@@ -81,6 +86,7 @@ public:
 
 protected:
     void BuildItem(int ADocIdx, TCardViewItem& VItem) const override;
+    const void* DocObjectAt(int ADocIdx) const override;
 };
 
 } // namespace ConfigTarvo

@@ -52,13 +52,14 @@ protected:
     int CompareKey(int ALeft, int ARight) const override { return Sign(ALeft, ARight); }
 };
 
-class TInKeyComparer : public TInComparer {
+class TInKeyComparer : public TCachedKeyComparer<TInViewData, TOrv_KEYNUM> {
 public:
-    using TInComparer::TInComparer;
+    using TCachedKeyComparer::TCachedKeyComparer;
 
 protected:
-    int CompareKey(int ALeft, int ARight) const override {
-        return CompareKeyNums(Guest(m_pOwner, ALeft).m_pCard->m_Number, Guest(m_pOwner, ARight).m_pCard->m_Number);
+    TOrv_KEYNUM Key(int AIdx) const override { return Guest(m_pOwner, AIdx).m_pCard->m_Number; }
+    int CompareKeys(const TOrv_KEYNUM& ALeft, const TOrv_KEYNUM& ARight) const override {
+        return CompareKeyNums(ALeft, ARight);
     }
 };
 
@@ -84,41 +85,39 @@ private:
     std::vector<int> m_aRanks;
 };
 
-// A key of the guest's record with the user name breaking ties.
-class TInUserPlusComparer : public TInComparer {
+// A moment of the guest's record, the user name breaking ties.
+class TInMomentComparer : public TCachedKeyComparer<TInViewData, TDateTime> {
 public:
-    explicit TInUserPlusComparer(const TInViewData& AOwner)
-        : TInComparer(AOwner, std::make_unique<TInUserComparer>(AOwner)) {}
+    explicit TInMomentComparer(const TInViewData& AOwner)
+        : TCachedKeyComparer(AOwner, std::make_unique<TInUserComparer>(AOwner)) {}
 };
 
-class TInTimeComparer : public TInUserPlusComparer {
+class TInTimeComparer : public TInMomentComparer {
 public:
-    using TInUserPlusComparer::TInUserPlusComparer;
+    using TInMomentComparer::TInMomentComparer;
 
 protected:
-    int CompareKey(int ALeft, int ARight) const override {
-        return CompareDateTimeMs(Guest(m_pOwner, ALeft).m_dtTime, Guest(m_pOwner, ARight).m_dtTime);
+    TDateTime Key(int AIdx) const override { return Guest(m_pOwner, AIdx).m_dtTime; }
+    // Equal within one millisecond.
+    int CompareKeys(const TDateTime& ALeft, const TDateTime& ARight) const override {
+        return CompareDateTimeMs(ALeft, ARight);
     }
 };
 
-class TInBookingFromComparer : public TInUserPlusComparer {
+class TInBookingFromComparer : public TInMomentComparer {
 public:
-    using TInUserPlusComparer::TInUserPlusComparer;
+    using TInMomentComparer::TInMomentComparer;
 
 protected:
-    int CompareKey(int ALeft, int ARight) const override {
-        return Sign(Guest(m_pOwner, ALeft).m_dtRFrom, Guest(m_pOwner, ARight).m_dtRFrom);
-    }
+    TDateTime Key(int AIdx) const override { return Guest(m_pOwner, AIdx).m_dtRFrom; }
 };
 
-class TInBookingToComparer : public TInUserPlusComparer {
+class TInBookingToComparer : public TInMomentComparer {
 public:
-    using TInUserPlusComparer::TInUserPlusComparer;
+    using TInMomentComparer::TInMomentComparer;
 
 protected:
-    int CompareKey(int ALeft, int ARight) const override {
-        return Sign(Guest(m_pOwner, ALeft).m_dtRTo, Guest(m_pOwner, ARight).m_dtRTo);
-    }
+    TDateTime Key(int AIdx) const override { return Guest(m_pOwner, AIdx).m_dtRTo; }
 };
 
 } // namespace

@@ -26,13 +26,14 @@ protected:
     int CompareKey(int ALeft, int ARight) const override { return Sign(ALeft, ARight); }
 };
 
-class TRepKeyComparer : public TRepComparer {
+class TRepKeyComparer : public TCachedKeyComparer<TRepViewData, TOrv_KEYNUM> {
 public:
-    using TRepComparer::TRepComparer;
+    using TCachedKeyComparer::TCachedKeyComparer;
 
 protected:
-    int CompareKey(int ALeft, int ARight) const override {
-        return CompareKeyNums(Visit(m_pOwner, ALeft).m_pCard->m_Number, Visit(m_pOwner, ARight).m_pCard->m_Number);
+    TOrv_KEYNUM Key(int AIdx) const override { return Visit(m_pOwner, AIdx).m_pCard->m_Number; }
+    int CompareKeys(const TOrv_KEYNUM& ALeft, const TOrv_KEYNUM& ARight) const override {
+        return CompareKeyNums(ALeft, ARight);
     }
 };
 
@@ -58,51 +59,54 @@ private:
     std::vector<int> m_aRanks;
 };
 
-// A key of the visit with the user name breaking ties.
-class TRepUserPlusComparer : public TRepComparer {
+// A key of the visit, the user name breaking ties.
+template <class TKey> class TRepUserPlusComparer : public TCachedKeyComparer<TRepViewData, TKey> {
 public:
     explicit TRepUserPlusComparer(const TRepViewData& AOwner)
-        : TRepComparer(AOwner, std::make_unique<TRepUserComparer>(AOwner)) {}
+        : TCachedKeyComparer<TRepViewData, TKey>(AOwner, std::make_unique<TRepUserComparer>(AOwner)) {}
 };
 
-class TRepLevelComparer : public TRepUserPlusComparer {
+class TRepLevelComparer : public TRepUserPlusComparer<std::int32_t> {
 public:
     using TRepUserPlusComparer::TRepUserPlusComparer;
 
 protected:
-    int CompareKey(int ALeft, int ARight) const override {
-        return Sign(Visit(m_pOwner, ALeft).m_pCard->m_nLevel, Visit(m_pOwner, ARight).m_pCard->m_nLevel);
-    }
+    std::int32_t Key(int AIdx) const override { return Visit(m_pOwner, AIdx).m_pCard->m_nLevel; }
 };
 
-class TRepTimeInComparer : public TRepUserPlusComparer {
+// Time of day only, equal within the same millisecond.
+class TRepTimeOfDayComparer : public TRepUserPlusComparer<TDateTime> {
 public:
     using TRepUserPlusComparer::TRepUserPlusComparer;
 
 protected:
-    int CompareKey(int ALeft, int ARight) const override {
-        return CompareTimeOfDay(Visit(m_pOwner, ALeft).m_dtTimeIn, Visit(m_pOwner, ARight).m_dtTimeIn);
+    int CompareKeys(const TDateTime& ALeft, const TDateTime& ARight) const override {
+        return CompareTimeOfDay(ALeft, ARight);
     }
 };
 
-class TRepTimeOutComparer : public TRepUserPlusComparer {
+class TRepTimeInComparer : public TRepTimeOfDayComparer {
+public:
+    using TRepTimeOfDayComparer::TRepTimeOfDayComparer;
+
+protected:
+    TDateTime Key(int AIdx) const override { return Visit(m_pOwner, AIdx).m_dtTimeIn; }
+};
+
+class TRepTimeOutComparer : public TRepTimeOfDayComparer {
+public:
+    using TRepTimeOfDayComparer::TRepTimeOfDayComparer;
+
+protected:
+    TDateTime Key(int AIdx) const override { return Visit(m_pOwner, AIdx).m_dtTimeOut; }
+};
+
+class TRepSumComparer : public TRepUserPlusComparer<Extended> {
 public:
     using TRepUserPlusComparer::TRepUserPlusComparer;
 
 protected:
-    int CompareKey(int ALeft, int ARight) const override {
-        return CompareTimeOfDay(Visit(m_pOwner, ALeft).m_dtTimeOut, Visit(m_pOwner, ARight).m_dtTimeOut);
-    }
-};
-
-class TRepSumComparer : public TRepUserPlusComparer {
-public:
-    using TRepUserPlusComparer::TRepUserPlusComparer;
-
-protected:
-    int CompareKey(int ALeft, int ARight) const override {
-        return Sign(Visit(m_pOwner, ALeft).m_nSum, Visit(m_pOwner, ARight).m_nSum);
-    }
+    Extended Key(int AIdx) const override { return Visit(m_pOwner, AIdx).m_nSum; }
 };
 
 } // namespace

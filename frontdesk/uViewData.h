@@ -120,6 +120,33 @@ protected:
     const TOwner& m_pOwner;
     std::unique_ptr<TListComparer> m_BaseCmp;
 };
+// A comparer whose key is read once per sort for every document index, so that sorting thousands
+// of rows does not walk the document lists again for every comparison.
+template <class TOwner, class TKey> class TCachedKeyComparer : public TListComparer<TOwner> {
+public:
+    using TListComparer<TOwner>::TListComparer;
+    void Prepare() override {
+        const int n = this->m_pOwner.GetCount();
+        m_aKeys.resize(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i)
+            m_aKeys[static_cast<size_t>(i)] = Key(i);
+        TListComparer<TOwner>::Prepare();
+    }
+
+protected:
+    virtual TKey Key(int AIdx) const = 0;
+    // -1, 0 or 1; plain order unless a key needs its own rule.
+    virtual int CompareKeys(const TKey& ALeft, const TKey& ARight) const {
+        return ALeft < ARight ? -1 : (ARight < ALeft ? 1 : 0);
+    }
+    int CompareKey(int ALeft, int ARight) const override {
+        return CompareKeys(m_aKeys[static_cast<size_t>(ALeft)], m_aKeys[static_cast<size_t>(ARight)]);
+    }
+
+private:
+    std::vector<TKey> m_aKeys;
+};
+
 using TInComparer = TListComparer<TInViewData>;
 using TRepComparer = TListComparer<TRepViewData>;
 

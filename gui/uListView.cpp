@@ -38,6 +38,7 @@ void TListView::SetListModel(TListViewModel* AModel) {
 void TListView::ApplyColumns() {
     if (!m_pModel)
         return;
+    header()->setMinimumSectionSize(16);
     const auto& cols = m_pModel->Columns();
     for (size_t i = 0; i < cols.size(); ++i) {
         const int n = static_cast<int>(i);
@@ -45,7 +46,6 @@ void TListView::ApplyColumns() {
         header()->setSectionResizeMode(n, cols[i].m_fFill ? QHeaderView::Stretch : QHeaderView::Interactive);
         header()->resizeSection(n, w);
     }
-    header()->setMinimumSectionSize(16);
 }
 
 void TListView::SetHeaderClickable(bool AValue) {

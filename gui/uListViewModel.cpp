@@ -36,8 +36,11 @@ void TListViewModel::UpdateAll() {
         m_nCount = nNew;
         endRemoveRows();
     }
-    if (m_nCount > 0 && !m_aColumns.empty())
-        Q_EMIT dataChanged(index(0, 0), index(m_nCount - 1, columnCount() - 1));
+    // Only the rows last shown can show stale texts; a change signal over every row would make a
+    // view measure each of them.
+    const int nLast = std::min(m_nHintLast, m_nCount - 1);
+    if (m_nHintFirst >= 0 && m_nHintFirst <= nLast && !m_aColumns.empty())
+        Q_EMIT dataChanged(index(m_nHintFirst, 0), index(nLast, columnCount() - 1));
 }
 
 void TListViewModel::HintRows(int AFirst, int ALast) {
@@ -46,6 +49,8 @@ void TListViewModel::HintRows(int AFirst, int ALast) {
     if (AFirst > ALast)
         return;
     m_rData.DataHint(AFirst, ALast);
+    m_nHintFirst = AFirst;
+    m_nHintLast = ALast;
     m_nRowNo = -1;
 }
 

@@ -37,8 +37,9 @@ public:
     void SetImageList(const QList<QIcon>& AIcons);
     const QList<QIcon>& ImageList() const { return m_aIcons; }
 
-    // Takes the adapter's row count and shows every row anew, keeping selected row numbers like an
-    // owner-data list does. The OnUpdateAllView handler of the adapter calls it.
+    // Takes the adapter's row count and tells the views that the rows last hinted changed, keeping
+    // selected row numbers like an owner-data list does. The OnUpdateAllView handler of the adapter
+    // calls it (TListView::UpdateAllView also repaints the whole view).
     void UpdateAll();
     // Passes the view's visible rows on to the adapter (clipped to the row count).
     void HintRows(int AFirst, int ALast);
@@ -59,6 +60,7 @@ private:
     std::vector<TListViewColumn> m_aColumns;
     QList<QIcon> m_aIcons;
     int m_nCount = 0;
+    int m_nHintFirst = -1, m_nHintLast = -1; // rows of the last hint
     mutable int m_nRowNo = -1;
     mutable TListViewRow m_rRow;
 };

@@ -45,6 +45,7 @@ protected:
     bool eventFilter(QObject* AObject, QEvent* AEvent) override;
 
 private:
+    friend class TPopupMsgMngr;
     void Timer1Timer();
 
     TPopupMsgMngr* m_pManager;
@@ -58,7 +59,8 @@ public:
     static constexpr int Margin = 4;
 
     explicit TPopupMsgMngr(QObject* AParent = nullptr);
-    // Destroys the remaining popups; OnClosePopup fires for each so that their data can go too.
+    // Destroys the remaining popups with their data. OnClosePopup does not fire here: its handler's
+    // owner is usually being destroyed too.
     ~TPopupMsgMngr() override;
 
     // The manager of this program run (the latest one created and not yet destroyed), or null.

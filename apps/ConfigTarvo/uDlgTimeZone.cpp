@@ -16,7 +16,8 @@
 
 namespace {
 
-QLabel* AddLabel(QGridLayout* ALayout, int ARow, const char* AName, const QString& ACaption, QWidget* ABuddy) {
+QLabel* AddLabel(QGridLayout* ALayout, int ARow, const char* AName, const QString& ACaption,
+                 QWidget* ABuddy) {
     auto* lLabel = new QLabel(ACaption);
     lLabel->setObjectName(QString::fromLatin1(AName));
     lLabel->setBuddy(ABuddy);
@@ -113,7 +114,8 @@ void TfmTimeZoneDlg::btnOkClick() {
     } else if (const int i = m_pDoc->FindTimeZoneByName(m_sName); i >= 0 && i != m_nTzIdx) {
         lError = FormatResString(MSG_TZ_ALREADY_ADDED, {m_sName});
     } else if (const int j = m_pDoc->FindTimeZoneByTime(m_tStartTime); j >= 0 && j != m_nTzIdx) {
-        lError = FormatResString(MSG_TZ_TIME_ALREADY_ADDED, {std::int64_t(lTime.hour()), std::int64_t(lTime.minute())});
+        lError = FormatResString(MSG_TZ_TIME_ALREADY_ADDED,
+                                 {std::int64_t(lTime.hour()), std::int64_t(lTime.minute())});
     }
     if (!lError.isEmpty()) {
         // Every refusal puts the operator back on the name, a duplicate start time included.

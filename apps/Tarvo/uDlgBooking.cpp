@@ -113,9 +113,9 @@ void TfrmBookingDlg::LoadControls() {
 
 void TfrmBookingDlg::UpdateEnabled() {
     const bool lEnabled = chkEnabled->isChecked();
-    for (QWidget* lControl : {static_cast<QWidget*>(labFrom), static_cast<QWidget*>(dtpFrom),
-                              static_cast<QWidget*>(labTo), static_cast<QWidget*>(dtpTo),
-                              static_cast<QWidget*>(chkAllDay)})
+    for (QWidget* lControl :
+         {static_cast<QWidget*>(labFrom), static_cast<QWidget*>(dtpFrom), static_cast<QWidget*>(labTo),
+          static_cast<QWidget*>(dtpTo), static_cast<QWidget*>(chkAllDay)})
         lControl->setEnabled(lEnabled);
 }
 
@@ -130,9 +130,10 @@ TTime TfrmBookingDlg::ToTime() const {
 bool TfrmBookingDlg::StoreBooking() {
     try {
         if (m_pDoc->FindInUserByKeyNum(m_Number) < 0) {
-            ShowErrorBox(this, QStringLiteral("The guest with the card %1 has checked out meanwhile; the booking "
-                                              "was not stored.")
-                                   .arg(edtCard->text()));
+            ShowErrorBox(this,
+                         QStringLiteral("The guest with the card %1 has checked out meanwhile; the booking "
+                                        "was not stored.")
+                             .arg(edtCard->text()));
             return false;
         }
         const bool lEnabled = chkEnabled->isChecked();

@@ -159,8 +159,9 @@ bool TfmSettingsDlg::StoreSettings() {
             }
         }
         if (!m_fAutorunUnknown || m_oCopy.m_fAutorun != m_fAutorunShown || Touched(chkAutorun))
-            SetAutorun(m_oCopy.m_fAutorun, QString::fromLatin1(AUTORUN_NAME),
-                       AutorunCommandLine(QCoreApplication::applicationFilePath(), QStringLiteral("-autorun")));
+            SetAutorun(
+                m_oCopy.m_fAutorun, QString::fromLatin1(AUTORUN_NAME),
+                AutorunCommandLine(QCoreApplication::applicationFilePath(), QStringLiteral("-autorun")));
         return true;
     } catch (const std::exception& lError) {
         ShowException(this, lError);

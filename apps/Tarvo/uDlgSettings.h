@@ -124,8 +124,7 @@ private:
     void rgCamSourceClick(int AIdx);
 
     // Marks AControl touched whenever ASignal fires outside loading.
-    template <class TControl, class TSignal>
-    void Watch(TControl* AControl, TSignal ASignal) {
+    template <class TControl, class TSignal> void Watch(TControl* AControl, TSignal ASignal) {
         connect(AControl, ASignal, this, [this, AControl] {
             if (m_nCtrlUpdate == 0)
                 m_aTouched.insert(AControl);

@@ -111,6 +111,9 @@ QWidget* TfmSettingsDlg::CreateInterfacePage() {
     lLayout->addStretch(1);
 
     Watch(cbLanguage, &QComboBox::currentIndexChanged);
+    // Choosing the entry already shown is a choice too: a stored language without a listed entry
+    // shows "English (internal)", and picking it must store English.
+    Watch(cbLanguage, &QComboBox::activated);
     Watch(cbFontName, &QComboBox::currentTextChanged);
     Watch(cbFontSize, &QComboBox::currentTextChanged);
     Watch(edtPopupMax, &QSpinBox::valueChanged);

@@ -73,6 +73,7 @@ QWidget* TfmSettingsDlg::CreateReaderPage() {
         edtDurations[i]->SetMaxValue(30);
         edtDurations[i]->SetIncrement(0.1);
         edtDurations[i]->SetValue(3.0);
+        edtDurations[i]->setMinimumWidth(80);
         chkInitOn[i] = new QCheckBox(QStringLiteral("Initial state ON"), grOutputs);
         chkInitOn[i]->setObjectName(QStringLiteral("chkInit") + lName);
         lGrid->addWidget(chkOutputs[i], i, 0);
@@ -130,9 +131,11 @@ void TfmSettingsDlg::ReadKorvelOutputs() {
         SetBit(lUsed, i, chkOutputs[i]->isChecked());
         SetBit(lInit, i, chkInitOn[i]->isChecked());
         // An untouched spin keeps the stored time: a stored 0 would otherwise come back as the spin's
-        // minimum of 0.1 s.
-        if (Touched(edtDurations[i]))
-            lOutputs.m_aKorvelTimes[i] = Tarvo::DurationSecToMs(edtDurations[i]->Value());
+        // minimum of 0.1 s. A typed value is held to the range even when OK came by Enter, without
+        // the field being left.
+        const TSpinEditDouble* lSpin = edtDurations[i];
+        if (Touched(lSpin))
+            lOutputs.m_aKorvelTimes[i] = Tarvo::DurationSecToMs(lSpin->CheckValue(lSpin->Value()));
     }
     lOutputs.m_nKorvelOutputs = lUsed;
     lOutputs.m_nKorvelInit = lInit;
@@ -150,13 +153,17 @@ void TfmSettingsDlg::UpdateKorvelEnabled() {
 void TfmSettingsDlg::tcKorvelChange(int AIdx) {
     if (m_nCtrlUpdate != 0 || AIdx < 0 || AIdx > 1 || AIdx == m_nKorvelDirectIdx)
         return;
+    if (!(m_nInitPages & PAGE_READER)) {
+        m_nKorvelDirectIdx = AIdx; // the page loads this side when it is first shown
+        return;
+    }
     ReadKorvelOutputs();
     m_nKorvelDirectIdx = AIdx;
     LoadKorvelOutputs();
 }
 
 void TfmSettingsDlg::chkOutputClick(int AOutput) {
-    if (m_nCtrlUpdate != 0)
+    if (m_nCtrlUpdate != 0 || !(m_nInitPages & PAGE_READER))
         return;
     SetBit(m_oCopy.m_aKorvelOutputs[m_nKorvelDirectIdx].m_nKorvelOutputs, AOutput,
            chkOutputs[AOutput]->isChecked());

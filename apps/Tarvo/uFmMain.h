@@ -43,6 +43,10 @@ class TInViewData;
 class TRepViewData;
 } // namespace Tarvo
 
+// How much larger the application font is than the compact font the window's sizes were laid out
+// for (a line height of 13 pixels); at least 1.
+double FontScale();
+
 class TfmMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -154,6 +158,7 @@ private:
     void ApplyKorvelOutputs();
     void StartKorvelPulse();
     void KorvelTimerTick(int AOutput);
+    void DriveKorvelOutput(int AOutput, bool AOn);
     void SetKorvelFormat();
 
     // ---- views and document events (uFmMainViews.cpp) -----------------------------------------------
@@ -200,6 +205,7 @@ private:
     std::uintptr_t m_hRdDetector = 0;
     std::array<QTimer*, 4> m_aKorvelTimers{};
     std::uint32_t m_nKorvelState = 0;
+    std::array<bool, 4> m_aKorvelPulseIdle{}; // idle state of each output's running pulse
     bool m_fExit = false;
 
     // Photos: the webcam and the video server are not part of this build; their points do nothing.

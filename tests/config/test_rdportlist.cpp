@@ -55,8 +55,8 @@ bool Scan(TRdPortList& AList, const std::vector<TScanEntry>& AEntries) {
 TScanEntry Port(TOrvP_PORT_TYPE AType, const char* AName, const char* AFriendly = "") {
     return {Record(AType, AName, AFriendly)};
 }
-TScanEntry PortWithReader(TOrvP_PORT_TYPE AType, const char* AName, const char* AFriendly, TOrvR_RD_TYPE AModel,
-                          std::int32_t ASn) {
+TScanEntry PortWithReader(TOrvP_PORT_TYPE AType, const char* AName, const char* AFriendly,
+                          TOrvR_RD_TYPE AModel, std::int32_t ASn) {
     return {Record(AType, AName, AFriendly), true, Reader(AModel, ASn)};
 }
 
@@ -115,8 +115,8 @@ TEST(RdPortList, ScanAddsSortsOrdinallyAndDropsPortsThatVanished) {
     EXPECT_EQ(Texts(lList), (QStringList{"COM10", "COM2", "COM4", "FT-A"}));
 
     // The same ports again: nothing changes.
-    EXPECT_FALSE(Scan(lList, {Port(ORVP_PORT_FT, "FT-A"), Port(ORVP_PORT_COM, "COM10"), Port(ORVP_PORT_COM, "COM2"),
-                              Port(ORVP_PORT_FT, "ft-b", "COM4")}));
+    EXPECT_FALSE(Scan(lList, {Port(ORVP_PORT_FT, "FT-A"), Port(ORVP_PORT_COM, "COM10"),
+                              Port(ORVP_PORT_COM, "COM2"), Port(ORVP_PORT_FT, "ft-b", "COM4")}));
 
     // COM2 vanished: a deletion is a change, the order of the rest stays.
     EXPECT_TRUE(Scan(lList, {Port(ORVP_PORT_FT, "FT-A"), Port(ORVP_PORT_COM, "COM10"),
@@ -159,15 +159,16 @@ TEST(RdPortList, AUsbPortReplacesTheSerialPortOfItsSecondName) {
 
 TEST(RdPortList, FindPortIndexMatchesExactNamesAndUsbSerialNamesIgnoringCase) {
     TRdPortList lList;
-    Scan(lList, {Port(ORVP_PORT_COM, "COM1"), Port(ORVP_PORT_FT, "Usb-X", "COM5"), Port(ORVP_PORT_FT, "USB-Y")});
+    Scan(lList,
+         {Port(ORVP_PORT_COM, "COM1"), Port(ORVP_PORT_FT, "Usb-X", "COM5"), Port(ORVP_PORT_FT, "USB-Y")});
     struct TCase {
         TOrvP_PORT_TYPE m_nType;
         const char* m_sName;
         int m_nIdx;
     } const cCases[] = {
-        {ORVP_PORT_COM, "COM1", 0},   {ORVP_PORT_COM, "com1", -1},  {ORVP_PORT_FT, "COM1", -1},
-        {ORVP_PORT_COM, "COM5", 1},   {ORVP_PORT_COM, "com5", 1},   {ORVP_PORT_FT, "COM5", -1},
-        {ORVP_PORT_FT, "Usb-X", 1},   {ORVP_PORT_FT, "USB-X", -1},  {ORVP_PORT_FT, "USB-Y", 2},
+        {ORVP_PORT_COM, "COM1", 0}, {ORVP_PORT_COM, "com1", -1}, {ORVP_PORT_FT, "COM1", -1},
+        {ORVP_PORT_COM, "COM5", 1}, {ORVP_PORT_COM, "com5", 1},  {ORVP_PORT_FT, "COM5", -1},
+        {ORVP_PORT_FT, "Usb-X", 1}, {ORVP_PORT_FT, "USB-X", -1}, {ORVP_PORT_FT, "USB-Y", 2},
         {ORVP_PORT_COM, "", -1}, // USB-Y has no second name: no match for an empty name
     };
     for (const TCase& c : cCases)
@@ -245,13 +246,10 @@ TEST(RdCard, WiegandBaseStationNumbersAreSearchedByTheirLowBytes) {
         bool m_fWiegand;
         const char* m_sSearch;
     } const cCases[] = {
-        {"0000123456", true, true, "123456"},
-        {"0000123456", true, false, "0000123456"},
-        {"0000123456", false, true, "0000123456"},
-        {"0100123456", true, true, "0100123456"},
+        {"0000123456", true, true, "123456"},      {"0000123456", true, false, "0000123456"},
+        {"0000123456", false, true, "0000123456"}, {"0100123456", true, true, "0100123456"},
         {"00123456", true, true, "123456"}, // four bytes: the missing fifth counts as 0
-        {"000123", true, true, "000123"},
-        {"123456", true, true, "123456"},
+        {"000123", true, true, "000123"},          {"123456", true, true, "123456"},
     };
     for (const TCase& c : cCases) {
         const TOrv_KEYNUM lKey = KeyForSearch(Key(c.m_sKey), c.m_fKorvel, c.m_fWiegand);

@@ -115,6 +115,17 @@ TEST_F(ViewData, UpdateRebuildsTheCacheAfterDeletionsAndTellsTheView) {
     EXPECT_EQ(lData.GetCount(), 0);
 }
 
+TEST_F(ViewData, ARowReadBeforeTheUpdateNeverShowsADeletedRecord) {
+    TCardsViewData lData(m_oDoc);
+    lData.DataHint(0, 2);
+    m_oDoc.DeleteCards({0});
+    // The view may paint before the change notification reaches it.
+    EXPECT_EQ(Row(lData, 0), (QStringList{"1", "00AB12", "", "0", ""}));
+    EXPECT_EQ(Row(lData, 1), (QStringList{"2", "0C0D0E0F10", "Bob", "2147483647", "two\nlines"}));
+    TListViewRow lRow;
+    EXPECT_THROW(lData.GetData(2, lRow), EAssertionFailed);
+}
+
 TEST_F(ViewData, ARowOutsideTheDocumentIsAnAssertion) {
     TCardsViewData lData(m_oDoc);
     TListViewRow lRow;

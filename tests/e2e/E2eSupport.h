@@ -119,14 +119,16 @@ public:
     // started afterwards see it, and running ones see each change at once. Without a call the programs
     // run on the real clock.
     void SetFakeTime(const std::string& ALocal) {
-        WriteFile(m_sRoot + "/faketime", "@" + ALocal + "\n");
+        WriteFile(m_sRoot + "/faketime", ALocal + "\n"); // no "@": the clock stands still
         m_fFaked = true;
     }
     bool Faked() const { return m_fFaked; }
     std::string FakeTimeFile() const { return m_sRoot + "/faketime"; }
 
     // Runs a tool of the bin folder to its end (stdout and stderr captured); orvsim by default.
-    TRunResult Run(const std::vector<std::string>& AArgs, const std::string& AProgram = "orvsim") const;
+    // AExtraEnv adds to or replaces the world's environment for this run.
+    TRunResult Run(const std::vector<std::string>& AArgs, const std::string& AProgram = "orvsim",
+                   const std::map<std::string, std::string>& AExtraEnv = {}) const;
     TRunResult Orvsim(const std::vector<std::string>& AArgs) const { return Run(AArgs); }
 
 private:
@@ -249,7 +251,8 @@ private:
     int m_nStatus = -1;
 };
 
-inline TRunResult TWorld::Run(const std::vector<std::string>& AArgs, const std::string& AProgram) const {
+inline TRunResult TWorld::Run(const std::vector<std::string>& AArgs, const std::string& AProgram,
+                              const std::map<std::string, std::string>& AExtraEnv) const {
     std::vector<std::string> lArgv = {"timeout", "--kill-after=5", "60", BinPath(AProgram)};
     lArgv.insert(lArgv.end(), AArgs.begin(), AArgs.end());
     std::map<std::string, std::string> lEnv;
@@ -260,6 +263,8 @@ inline TRunResult TWorld::Run(const std::vector<std::string>& AArgs, const std::
             lEnv[lVar.substr(0, lEq)] = lVar.substr(lEq + 1);
     }
     for (const auto& [k, v] : m_oEnv)
+        lEnv[k] = v;
+    for (const auto& [k, v] : AExtraEnv)
         lEnv[k] = v;
     static int s_nRun = 0;
     const std::string lBase = m_sRoot + "/run-" + std::to_string(++s_nRun);

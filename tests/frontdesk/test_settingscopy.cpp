@@ -3,6 +3,7 @@
 
 #include "frontdesk/uSettingsCopy.h"
 
+#include "base/uLocale.h"
 #include "frontdesk/uTarvoDoc.h"
 
 #include "tests/common/TestSupport.h"
@@ -75,8 +76,8 @@ TEST(TSettingsCopyTest, CopiesEverySettingInOneUpdate) {
     });
     lCopy.StoreToDoc(lTarget);
     EXPECT_EQ(lChanges, 1);
-    EXPECT_EQ(lMask, DCH_MODIFIED | DCH_READER | DCH_LANGUAGE | DCH_REPORT | DCH_TOTALS | DCH_POPUP | DCH_CAMERA |
-                         DCH_VI | DCH_KORVEL_OUTPUTS | DCH_KORVEL_WIEGAND | DCH_REPVIEW);
+    EXPECT_EQ(lMask, DCH_MODIFIED | DCH_READER | DCH_LANGUAGE | DCH_REPORT | DCH_TOTALS | DCH_POPUP |
+                         DCH_CAMERA | DCH_VI | DCH_KORVEL_OUTPUTS | DCH_KORVEL_WIEGAND | DCH_REPVIEW);
     EXPECT_TRUE(lTarget.Modifyed());
 
     TSettingsCopy lBack;

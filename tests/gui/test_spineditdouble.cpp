@@ -107,11 +107,16 @@ private Q_SLOTS:
     void typingAcceptsOnlyNumberCharacters_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("text");
-        QTest::newRow("digits and separator") << "12,5" << "12,5";
-        QTest::newRow("letters dropped") << "1a2b" << "12";
-        QTest::newRow("signs kept") << "-+3" << "-+3";
-        QTest::newRow("other separator dropped") << "1.5" << "15";
-        QTest::newRow("blank and exponent dropped") << "1 e5" << "15";
+        QTest::newRow("digits and separator") << "12,5"
+                                              << "12,5";
+        QTest::newRow("letters dropped") << "1a2b"
+                                         << "12";
+        QTest::newRow("signs kept") << "-+3"
+                                    << "-+3";
+        QTest::newRow("other separator dropped") << "1.5"
+                                                 << "15";
+        QTest::newRow("blank and exponent dropped") << "1 e5"
+                                                    << "15";
     }
     void typingAcceptsOnlyNumberCharacters() {
         QFETCH(QString, typed);
@@ -133,10 +138,14 @@ private Q_SLOTS:
     void leavingRewritesOnlyAnOutOfRangeNumber_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("after");
-        QTest::newRow("above") << "99" << "10";
-        QTest::newRow("below") << "-4,5" << "0";
-        QTest::newRow("inside stays as typed") << "+3,50" << "+3,50";
-        QTest::newRow("no number stays") << "-" << "-";
+        QTest::newRow("above") << "99"
+                               << "10";
+        QTest::newRow("below") << "-4,5"
+                               << "0";
+        QTest::newRow("inside stays as typed") << "+3,50"
+                                               << "+3,50";
+        QTest::newRow("no number stays") << "-"
+                                         << "-";
     }
     void leavingRewritesOnlyAnOutOfRangeNumber() {
         QFETCH(QString, typed);
