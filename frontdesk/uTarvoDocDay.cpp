@@ -155,7 +155,14 @@ void TTarvoDoc::LoadDayFromLog(TDate ADate) {
 void TTarvoDoc::RewriteDayLog() {
     if (m_oLogList.IsEmpty())
         return;
-    const TDateTime lFirst = m_oLogList.Get(0)->m_dtTime;
+    // Lines hold whole seconds: the first event's own line (09:00:00 for 09:00:00.250) is part of the
+    // rewritten day, not a line before it.
+    TDateTime lFirst = m_oLogList.Get(0)->m_dtTime;
+    {
+        int lH, lM, lS, lMs;
+        DecodeTime(lFirst, lH, lM, lS, lMs);
+        lFirst = DateOf(lFirst) + EncodeTime(lH, lM, lS, 0);
+    }
     const QString lPath = GetLogPath(m_dtRepDate, false);
     TLockedFile lLocked(lPath);
 

@@ -21,8 +21,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFontMetrics>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -62,7 +62,8 @@ TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
     CreateTray();
 
     m_oPopups = new TPopupMsgMngr(this);
-    m_oPopups->SetOnShowReceipt([this](TPopupMsgMngr&, TfmPopupMessageDlg& APopup) { PopupShowReceipt(APopup); });
+    m_oPopups->SetOnShowReceipt(
+        [this](TPopupMsgMngr&, TfmPopupMessageDlg& APopup) { PopupShowReceipt(APopup); });
     // The receipt record travels inside the popup and goes with it: nothing to release here.
     m_oPopups->SetOnClosePopup([](TPopupMsgMngr&, TfmPopupMessageDlg&) {});
 
@@ -80,8 +81,8 @@ TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
         }
     });
     m_oDoc->SetFileName(ADataFile.isEmpty() ? DataFilePath() : ADataFile);
-    m_oDebugLog = std::make_unique<TLogWritten>(JoinPath(QFileInfo(m_oDoc->FileName()).absolutePath(),
-                                                         QStringLiteral("Tarvo.log")));
+    m_oDebugLog = std::make_unique<TLogWritten>(
+        JoinPath(QFileInfo(m_oDoc->FileName()).absolutePath(), QStringLiteral("Tarvo.log")));
 
     CreateViews();
     pcMain->setCurrentWidget(tsLog);
@@ -124,8 +125,8 @@ void TfmMain::CreateActions() {
     actSettings->setIcon(TarvoIcons::SettingsIcon());
     actAbout = make("actAbout", QStringLiteral("About..."));
     actExit = make("actExit", QStringLiteral("E&xit Tarvo (Velmo)"));
-    actRunTarvoConfig =
-        make("actRunTarvoConfig", QStringLiteral("Run TarvoConfig"), QStringLiteral("Run the program TarvoConfig"));
+    actRunTarvoConfig = make("actRunTarvoConfig", QStringLiteral("Run TarvoConfig"),
+                             QStringLiteral("Run the program TarvoConfig"));
     actRunTarvoConfig->setIcon(TarvoIcons::RunConfigIcon());
     actRepExportCsv = make("actRepExportCsv", QStringLiteral("CSV..."));
     actRepExportExcel = make("actRepExportExcel", QStringLiteral("Microsoft Excel"));

@@ -90,7 +90,10 @@ void TfmMain::FinishReaderLibrary() {
     m_hRdDetector = 0;
     if (m_oDetectorWnd) {
         m_oDetectorWnd->Detach();
-        m_oDetectorWnd.release()->deleteLater();
+        if (m_oDetectorWnd->InWndProc())
+            m_oDetectorWnd.release()->deleteLater(); // still on the stack below us
+        else
+            m_oDetectorWnd.reset();
     }
     OrvR_Finalyze();
     m_fOrvRInit = false;
@@ -114,7 +117,9 @@ void TfmMain::AfterReaderOpened() {
     }
 }
 
-bool TfmMain::IsKorvel() const { return m_oRd && m_oRd->Active() && m_oRd->RdType() == ORVR_RD_KORVEL; }
+bool TfmMain::IsKorvel() const {
+    return m_oRd && m_oRd->Active() && m_oRd->RdType() == ORVR_RD_KORVEL;
+}
 
 bool TfmMain::SearchReaderPort(QString& VPortName) {
     TOrvP_WAIT_SETTINGS lWait{};
@@ -142,7 +147,8 @@ bool TfmMain::SearchReaderPort(QString& VPortName) {
             return false;
         if (lInfo.rBase.cbSize == sizeof(TOrvR_RD_INFO) && lInfo.rBase.nSn == m_oDoc->ReaderSn()) {
             const QString lFriendly = FromOrvText(lPort.szFriendly);
-            VPortName = (lPort.nType == ORVP_PORT_FT && !lFriendly.isEmpty()) ? lFriendly : FromOrvText(lPort.szName);
+            VPortName =
+                (lPort.nType == ORVP_PORT_FT && !lFriendly.isEmpty()) ? lFriendly : FromOrvText(lPort.szName);
             return true;
         }
     }
@@ -257,13 +263,13 @@ void TfmMain::ReaderError() {
 void TfmMain::HandleCard(std::uint32_t ACardType, const TOrv_KEYNUM& ANumber) {
     TOrv_KEYNUM lNum = ANumber;
     // A base station in Wiegand mode reports 3-byte keys padded to five bytes.
-    if (m_oRd && m_oRd->Active() && m_oRd->RdType() == ORVR_RD_KORVEL && m_oDoc->KorvelWiegand() && lNum[0] > 3 &&
-        lNum[4] == 0 && lNum[5] == 0)
+    if (m_oRd && m_oRd->Active() && m_oRd->RdType() == ORVR_RD_KORVEL && m_oDoc->KorvelWiegand() &&
+        lNum[0] > 3 && lNum[4] == 0 && lNum[5] == 0)
         lNum[0] = 3;
     const std::uint32_t lNow = GetTickCount();
     const std::uint32_t lRegMin = m_oDoc->CardRegMin();
-    if (lRegMin != 0 && m_LastNum[0] > 0 && ACardType == m_nLastCard && CompareKeyNums(lNum, m_LastNum) == 0 &&
-        static_cast<std::uint32_t>(lNow - m_nLastCardTick) < lRegMin)
+    if (lRegMin != 0 && m_LastNum[0] > 0 && ACardType == m_nLastCard &&
+        CompareKeyNums(lNum, m_LastNum) == 0 && static_cast<std::uint32_t>(lNow - m_nLastCardTick) < lRegMin)
         return; // a repeat: the remembered time is not renewed
     m_oDoc->FireCard(lNum);
     m_nLastCard = ACardType;
@@ -294,7 +300,8 @@ void TfmMain::ApplyKorvelOutputs() {
     if (!lAny)
         return;
     if (c[OutputLedG] || c[OutputLedR] || c[OutputBeep])
-        CheckOrvResult(OrvR_Rd_SetIndicatorState(m_oRd->Handle(), c[OutputLedR], c[OutputLedG], c[OutputBeep]));
+        CheckOrvResult(
+            OrvR_Rd_SetIndicatorState(m_oRd->Handle(), c[OutputLedR], c[OutputLedG], c[OutputBeep]));
     if (c[OutputPower])
         CheckOrvResult(OrvR_Korvel_SetPowerState(m_oRd->Handle(), c[OutputPower] == 1 ? 0xFFFFFFFFu : 0u));
     for (std::uint32_t i = 0; i < 4; ++i) {
@@ -321,7 +328,8 @@ void TfmMain::StartKorvelPulse() {
                 connect(m_aKorvelTimers[i], &QTimer::timeout, this, [this, i] { KorvelTimerTick(i); });
             }
             m_aKorvelTimers[i]->stop();
-            m_aKorvelTimers[i]->setInterval(static_cast<int>(std::min<std::uint32_t>(s.m_aKorvelTimes[i], 0x7FFFFFFF)));
+            m_aKorvelTimers[i]->setInterval(
+                static_cast<int>(std::min<std::uint32_t>(s.m_aKorvelTimes[i], 0x7FFFFFFF)));
             m_aKorvelTimers[i]->start();
             ApplyKorvelOutputs();
             m_aKorvelPulseIdle[i] = (s.m_nKorvelInit >> i) & 1u;
@@ -339,7 +347,8 @@ void TfmMain::DriveKorvelOutput(int AOutput, bool AOn) {
     if (AOutput == static_cast<int>(OutputPower))
         CheckOrvResult(OrvR_Korvel_SetPowerState(m_oRd->Handle(), AOn ? 0xFFFFFFFFu : 0u));
     else
-        CheckOrvResult(OrvR_Rd_SetIndicatorState(m_oRd->Handle(), AOutput == static_cast<int>(OutputLedR) ? c : 0u,
+        CheckOrvResult(OrvR_Rd_SetIndicatorState(m_oRd->Handle(),
+                                                 AOutput == static_cast<int>(OutputLedR) ? c : 0u,
                                                  AOutput == static_cast<int>(OutputLedG) ? c : 0u,
                                                  AOutput == static_cast<int>(OutputBeep) ? c : 0u));
     m_nKorvelState |= 1u << (8 + AOutput);
@@ -361,7 +370,8 @@ void TfmMain::KorvelTimerTick(int AOutput) {
 void TfmMain::SetKorvelFormat() {
     if (!IsKorvel())
         return;
-    const QString lFormat = m_oDoc->KorvelWiegand() ? QStringLiteral("b4 b3 b2 w01") : QStringLiteral("b5 b4 b3 w12");
+    const QString lFormat =
+        m_oDoc->KorvelWiegand() ? QStringLiteral("b4 b3 b2 w01") : QStringLiteral("b5 b4 b3 w12");
     CheckOrvResult(
         OrvR_Korvel_SetFormat(m_oRd->Handle(), 0, reinterpret_cast<const TOrv_CHAR*>(lFormat.utf16()), 0, 0));
 }

@@ -35,28 +35,43 @@ constexpr Qt::Alignment Left = Qt::AlignLeft | Qt::AlignVCenter;
 
 // Column widths are given for the compact font of the program's first desktop; they grow with the font
 // in use so that times, names and sums fit.
-int Scaled(int APixels) { return static_cast<int>(APixels * FontScale() + 0.5); }
+int Scaled(int APixels) {
+    return static_cast<int>(APixels * FontScale() + 0.5);
+}
 
 // The first column shows only the camera icon; it is as wide as its caption so the header stays legible.
-int CameraWidth() { return std::max(Scaled(24), QFontMetrics(QApplication::font()).horizontalAdvance(QStringLiteral("Camera")) + 14); }
+int CameraWidth() {
+    return std::max(Scaled(24),
+                    QFontMetrics(QApplication::font()).horizontalAdvance(QStringLiteral("Camera")) + 14);
+}
 
 std::vector<TListViewColumn> LogColumns() {
-    return {{QStringLiteral("Camera"), CameraWidth(), Left, false}, {QStringLiteral("Time"), Scaled(75), Centre, false},
-            {QStringLiteral("User name"), Scaled(100), Left, false}, {QStringLiteral("Comment"), 0, Left, true},
-            {QStringLiteral("Direct"), Scaled(60), Left, false},     {QStringLiteral("Level"), Scaled(45), Centre, false},
+    return {{QStringLiteral("Camera"), CameraWidth(), Left, false},
+            {QStringLiteral("Time"), Scaled(75), Centre, false},
+            {QStringLiteral("User name"), Scaled(100), Left, false},
+            {QStringLiteral("Comment"), 0, Left, true},
+            {QStringLiteral("Direct"), Scaled(60), Left, false},
+            {QStringLiteral("Level"), Scaled(45), Centre, false},
             {QStringLiteral("Sum"), Scaled(75), Right, false}};
 }
 std::vector<TListViewColumn> InColumns() {
-    return {{QStringLiteral("#"), Scaled(30), Left, false},           {QStringLiteral("User name"), Scaled(100), Left, false},
-            {QStringLiteral("Comment"), 0, Left, true},               {QStringLiteral("Key"), Scaled(100), Left, false},
-            {QStringLiteral("Time"), Scaled(75), Centre, false},      {QStringLiteral("Booking from"), Scaled(75), Centre, false},
+    return {{QStringLiteral("#"), Scaled(30), Left, false},
+            {QStringLiteral("User name"), Scaled(100), Left, false},
+            {QStringLiteral("Comment"), 0, Left, true},
+            {QStringLiteral("Key"), Scaled(100), Left, false},
+            {QStringLiteral("Time"), Scaled(75), Centre, false},
+            {QStringLiteral("Booking from"), Scaled(75), Centre, false},
             {QStringLiteral("Booking to"), Scaled(75), Centre, false}};
 }
 std::vector<TListViewColumn> RepColumns() {
-    return {{QStringLiteral("Camera"), CameraWidth(), Left, false}, {QStringLiteral("#"), Scaled(30), Right, false},
-            {QStringLiteral("User name"), Scaled(100), Left, false}, {QStringLiteral("Comment"), 0, Left, true},
-            {QStringLiteral("Level"), Scaled(45), Centre, false},    {QStringLiteral("Time In"), Scaled(75), Centre, false},
-            {QStringLiteral("Time Out"), Scaled(75), Centre, false}, {QStringLiteral("Sum"), Scaled(75), Right, false}};
+    return {{QStringLiteral("Camera"), CameraWidth(), Left, false},
+            {QStringLiteral("#"), Scaled(30), Right, false},
+            {QStringLiteral("User name"), Scaled(100), Left, false},
+            {QStringLiteral("Comment"), 0, Left, true},
+            {QStringLiteral("Level"), Scaled(45), Centre, false},
+            {QStringLiteral("Time In"), Scaled(75), Centre, false},
+            {QStringLiteral("Time Out"), Scaled(75), Centre, false},
+            {QStringLiteral("Sum"), Scaled(75), Right, false}};
 }
 
 TListView* MakeList(QWidget* APage, const char* AName) {
@@ -126,7 +141,8 @@ void TfmMain::CreateViews() {
 
     connect(pcMain, &QTabWidget::currentChanged, this, [this](int AIdx) { pcMainChange(AIdx); });
     connect(lvIn, &TListView::headerClicked, this, [this](int AColumn) { SortColumnClick(false, AColumn); });
-    connect(lvReport, &TListView::headerClicked, this, [this](int AColumn) { SortColumnClick(true, AColumn); });
+    connect(lvReport, &TListView::headerClicked, this,
+            [this](int AColumn) { SortColumnClick(true, AColumn); });
     connect(lvLog, &TListView::rowDoubleClicked, this, [this](int ARow) { DoLogItemDlg(ARow); });
     connect(lvLog, &TListView::iconClicked, this, [this](int ARow) { lvLogIconClick(ARow); });
     connect(lvIn, &TListView::rowDoubleClicked, this, [this](int) { DoBookingDlg(); });
@@ -140,7 +156,9 @@ void TfmMain::CreateViews() {
 
 // ---- pages ----------------------------------------------------------------------------------------
 
-void TfmMain::pcMainChange(int AIdx) { InitPage(AIdx); }
+void TfmMain::pcMainChange(int AIdx) {
+    InitPage(AIdx);
+}
 
 void TfmMain::InitPage(int AIdx) {
     QWidget* lPage = pcMain->widget(AIdx);
@@ -228,8 +246,9 @@ void TfmMain::DocUserOut() {
         StartKorvelPulse();
     const QString lDuration = DurationText(lRow.m_dtTimeIn, lRow.m_dtTimeOut, m_oDoc->Tariffication());
     TReceiptData lData = MakeReceiptData(lIdx, lRow);
-    const QString lText = FormatResString(MSG_HAS_BEEN, {DisplayName(*lRow.m_pCard), lDuration,
-                                                         TTarvoDoc::PriceToStr(lRow.m_nSum, m_oDoc->AccPrice())});
+    const QString lText =
+        FormatResString(MSG_HAS_BEEN, {DisplayName(*lRow.m_pCard), lDuration,
+                                       TTarvoDoc::PriceToStr(lRow.m_nSum, m_oDoc->AccPrice())});
     m_oPopups->ShowPopupMessage(lText, std::any(lData), m_oDoc->PopupFontName(), m_oDoc->PopupFontSize(),
                                 m_oDoc->PopupTimeOut() * 1000u);
     if (m_oDoc->AutoPrintRep()) {

@@ -38,7 +38,9 @@ inline std::string BinDir() {
         return lDir;
     return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin").string();
 }
-inline std::string BinPath(const std::string& AName) { return BinDir() + "/" + AName; }
+inline std::string BinPath(const std::string& AName) {
+    return BinDir() + "/" + AName;
+}
 
 inline std::string ReadFile(const std::string& APath) {
     std::ifstream lIn(APath, std::ios::binary);
@@ -50,7 +52,9 @@ inline void WriteFile(const std::string& APath, const std::string& AText) {
     std::filesystem::create_directories(std::filesystem::path(APath).parent_path());
     std::ofstream(APath, std::ios::binary | std::ios::trunc) << AText;
 }
-inline bool FileExists(const std::string& APath) { return std::filesystem::exists(APath); }
+inline bool FileExists(const std::string& APath) {
+    return std::filesystem::exists(APath);
+}
 
 // Polls APred every 20 ms until it holds; false when ADeadline passed first.
 inline bool WaitUntil(const std::function<bool()>& APred, std::chrono::milliseconds ADeadline = Patience) {
@@ -158,7 +162,8 @@ public:
         for (const auto& [k, v] : AExtraEnv)
             lEnv[k] = v;
         // `timeout` itself must keep the real clock: only the program gets the preload (through env).
-        std::vector<std::string> lArgv = {"timeout", "--kill-after=5", std::to_string(RunLimitSeconds), "env"};
+        std::vector<std::string> lArgv = {"timeout", "--kill-after=5", std::to_string(RunLimitSeconds),
+                                          "env"};
         if (AWorld.Faked()) {
             lEnv["FAKETIME_TIMESTAMP_FILE"] = AWorld.FakeTimeFile();
             lEnv["FAKETIME_NO_CACHE"] = "1";

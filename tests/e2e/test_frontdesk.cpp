@@ -26,7 +26,8 @@ std::string DataFile(const std::string& AReader) {
            "<Reader " +
            AReader +
            "\r\n"
-           "<TimeZones><Item1 name=\"All day\" startTime=\"00:00\" baseCost=\"2\" minCost=\"1\"/></TimeZones>\r\n"
+           "<TimeZones><Item1 name=\"All day\" startTime=\"00:00\" baseCost=\"2\" "
+           "minCost=\"1\"/></TimeZones>\r\n"
            "<Cards>\r\n"
            "<Item1 number=\"0A0B0C\" name=\"Ann\" level=\"0\"/>\r\n"
            "<Item2 number=\"0D\" name=\"Bob\" level=\"10\"/>\r\n"
@@ -45,7 +46,9 @@ protected:
         m_oWorld.SetFakeTime("2026-03-02 10:00:00");
     }
 
-    void WriteData(const std::string& AReader) { WriteFile(m_oWorld.DataPath("Tarvo.xml"), DataFile(AReader)); }
+    void WriteData(const std::string& AReader) {
+        WriteFile(m_oWorld.DataPath("Tarvo.xml"), DataFile(AReader));
+    }
     std::string State(const std::string& APort) const { return m_oWorld.Orvsim({"state", APort}).sOut; }
     bool WaitOpen(const std::string& APort) const {
         return WaitUntil([&] { return State(APort).rfind("open", 0) == 0; });
@@ -79,14 +82,15 @@ TEST_F(FrontDesk, CardsCheckGuestsInAndOutWithRepeatsAndStrangersIgnored) {
     Present("COM3", "0A0B0C"); // Ann again, but Bob came between: out, 30 minutes at 2
     ASSERT_TRUE(WaitForText(ReportFile(), "   0 Ann 10:00:00-10:30:00 60"));
 
-    EXPECT_EQ(ReadLines(LogFile()),
-              (std::vector<std::string>{"10:00:00 [in] Ann, 0", "10:05:00 [in] Bob, 10", "10:30:00 [out] Ann, 60"}));
+    EXPECT_EQ(ReadLines(LogFile()), (std::vector<std::string>{"10:00:00 [in] Ann, 0", "10:05:00 [in] Bob, 10",
+                                                              "10:30:00 [out] Ann, 60"}));
     EXPECT_EQ(ReadLines(ReportFile()), (std::vector<std::string>{"   0 Ann 10:00:00-10:30:00 60"}));
 
     ASSERT_TRUE(lDesk.Terminate());
     EXPECT_EQ(lDesk.ExitStatus(), 0) << lDesk.Err();
     // Nothing of the front desk's settings changed: the data file stays as it was written.
-    EXPECT_EQ(ReadFile(m_oWorld.DataPath("Tarvo.xml")), DataFile("sn=\"1001\" port=\"COM3\" cardRegInterval=\"60000\"/>"));
+    EXPECT_EQ(ReadFile(m_oWorld.DataPath("Tarvo.xml")),
+              DataFile("sn=\"1001\" port=\"COM3\" cardRegInterval=\"60000\"/>"));
     // The port is free again for the next program.
     EXPECT_EQ(State("COM3").rfind("closed", 0), 0u);
 }
@@ -107,13 +111,16 @@ TEST_F(FrontDesk, UnpluggedReaderIsReopenedWhenItComesBack) {
 }
 
 // The reader with the configured serial number is looked for when the configured port holds another
-// reader (or none is configured); the port found is kept in the data file at SIGTERM.
+// reader (or none is configured); the port found is kept in the data file when SIGTERM or SIGINT ends
+// the program as Exit does.
 TEST_F(FrontDesk, ReaderFoundBySerialNumberMovesThePortSetting) {
     struct TCase {
         const char* sConfigured;
+        int nSignal;
     };
-    for (const TCase& c : {TCase{"COM3"}, TCase{""}}) {
-        SCOPED_TRACE(std::string("configured port \"") + c.sConfigured + "\"");
+    for (const TCase& c : {TCase{"COM3", SIGTERM}, TCase{"", SIGINT}}) {
+        SCOPED_TRACE(std::string("configured port \"") + c.sConfigured + "\", signal " +
+                     std::to_string(c.nSignal));
         TWorld lWorld;
         lWorld.SetFakeTime("2026-03-02 10:00:00");
         WriteFile(lWorld.DataPath("Tarvo.xml"),
@@ -121,15 +128,17 @@ TEST_F(FrontDesk, ReaderFoundBySerialNumberMovesThePortSetting) {
         ASSERT_EQ(lWorld.Orvsim({"plug", "COM3", "--sn", "5"}).nStatus, 0);
         ASSERT_EQ(lWorld.Orvsim({"plug", "COM4", "--sn", "1001"}).nStatus, 0);
         TProgram lDesk(lWorld, "Tarvo", {"-autorun"});
-        ASSERT_TRUE(WaitUntil([&] { return lWorld.Orvsim({"state", "COM4"}).sOut.rfind("open", 0) == 0; }))
-            << lDesk.Err();
+        ASSERT_TRUE(WaitUntil([&] {
+            return lWorld.Orvsim({"state", "COM4"}).sOut.rfind("open", 0) == 0;
+        })) << lDesk.Err();
         EXPECT_EQ(lWorld.Orvsim({"state", "COM3"}).sOut.rfind("closed", 0), 0u);
-        ASSERT_TRUE(lDesk.Terminate());
+        ASSERT_TRUE(lDesk.Signal(c.nSignal));
         EXPECT_EQ(lDesk.ExitStatus(), 0);
         const std::string lXml = ReadFile(lWorld.DataPath("Tarvo.xml"));
         EXPECT_NE(lXml.find("port=\"COM4\""), std::string::npos) << lXml;
         // The configuration program's items survive the front desk's save.
-        EXPECT_NE(lXml.find("<Item3 number=\"123456\" name=\"Wiegand\" level=\"0\""), std::string::npos) << lXml;
+        EXPECT_NE(lXml.find("<Item3 number=\"123456\" name=\"Wiegand\" level=\"0\""), std::string::npos)
+            << lXml;
     }
 }
 
@@ -159,8 +168,7 @@ TEST_F(FrontDesk, BaseStationInWiegandModePulsesItsOutputs) {
         "indicator red=- green=on sound=-",    // check-in
         "indicator red=- green=- sound=on",
         "indicator red=- green=off sound=-", // check-out: the entry pulse ends at once
-        "indicator red=off green=- sound=-",
-        "indicator red=- green=- sound=off",
+        "indicator red=off green=- sound=-",   "indicator red=- green=- sound=off",
         "indicator red=on green=- sound=-"}; // the exit pulse's end
     std::vector<std::pair<long, std::string>> lEvents;
     ASSERT_TRUE(WaitUntil([&] {
@@ -204,8 +212,9 @@ TEST_F(FrontDesk, SecondInstanceEndsAtOnceWhileSwitchNRunsRegardless) {
     WriteFile(lOwn.at("TARVO_DATA_DIR") + "/Tarvo.xml", DataFile("sn=\"1001\" port=\"COM3\"/>"));
     ASSERT_EQ(m_oWorld.Run({"plug", "COM3", "--sn", "1001"}, "orvsim", lOwn).nStatus, 0);
     TProgram lThird(m_oWorld, "Tarvo", {"/N"}, lOwn);
-    EXPECT_TRUE(WaitUntil([&] { return m_oWorld.Run({"state", "COM3"}, "orvsim", lOwn).sOut.rfind("open", 0) == 0; }))
-        << lThird.Err();
+    EXPECT_TRUE(WaitUntil([&] {
+        return m_oWorld.Run({"state", "COM3"}, "orvsim", lOwn).sOut.rfind("open", 0) == 0;
+    })) << lThird.Err();
     ASSERT_TRUE(lThird.Terminate());
     EXPECT_EQ(lThird.ExitStatus(), 0);
 

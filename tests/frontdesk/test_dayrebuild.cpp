@@ -219,19 +219,21 @@ TEST_F(TDayLogTest, RewriteReplacesOnlyTheDaysLines) {
         TCard* lJohn = lDoc->Cards().GetCard(JOHN);
         TCard* lAnn = lDoc->Cards().GetCard(ANN);
         const TTime lFrom = EncodeTime(18, 0, 0, 0), lTo = EncodeTime(20, 30, 0, 0);
-        lDoc->AddLog(Mar(5, 10, 0, 5), lJohn, true, 0, Mar(5, 10, 0, 5), false, 0, 0, false, false,
+        // Real card events carry milliseconds; the file holds whole seconds.
+        const TDateTime lJohnIn = Mar(5, 10, 0, 5) + 250 / MSecsPerDay;
+        lDoc->AddLog(lJohnIn, lJohn, true, 0, lJohnIn, false, 0, 0, false, false,
                      QString());
         lDoc->AddLog(Mar(5, 11, 30), lJohn, false, 90, Mar(5, 11, 30), true, lFrom, lTo, false, true,
                      QString());
-        lDoc->AddReport(lJohn, Mar(5, 10, 0, 5), Mar(5, 11, 30), 90, true, lFrom, lTo, false, true);
+        lDoc->AddReport(lJohn, lJohnIn, Mar(5, 11, 30), 90, true, lFrom, lTo, false, true);
         lDoc->AddLog(Mar(6, 1, 0), lAnn, true, 0, Mar(6, 1, 0), false, 0, 0, false, false, QString());
 
-        lDoc->SetLogItemComment(Mar(5, 10, 0, 5), QStringLiteral("table 4"));
+        lDoc->SetLogItemComment(lJohnIn, QStringLiteral("table 4"));
         lDoc->SetLogItemComment(Mar(5, 11, 30), QStringLiteral("paid"));
         EXPECT_EQ(ReadAll(m_oDir.FilePath(QLatin1String(c.m_sFile))), c.m_aEarlier + Lines(c.m_aDay));
 
         // Removing a comment shortens the file: nothing of the longer old lines is left behind.
-        lDoc->SetLogItemComment(Mar(5, 10, 0, 5), QString());
+        lDoc->SetLogItemComment(lJohnIn, QString());
         QStringList lDay = c.m_aDay;
         lDay[0] = c.m_nFormat == LOG_FORMAT_CSV
                       ? QStringLiteral("05.03.2020 10:00:05;in;John Smith;2;;")

@@ -9,9 +9,11 @@
 #include "frontdesk/uViewData.h"
 #include "gui/uListView.h"
 #include "gui/uPopupMsg.h"
+#include "reader/OrvRClasses.h"
 #include "tests/common/TestSupport.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -27,20 +29,21 @@ const TOrv_KEYNUM cStranger = MakeKeyNum({0x77, 0x66});
 
 // One zone all day at 2 per minute (1 at level 10), whole amounts.
 QByteArray DataFile(int ATariffication, int ACardRegMin) {
-    return QStringLiteral("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
-                          "<Tarvo version=\"1.2\">\r\n"
-                          "<Main><StartDayTime>06:00</StartDayTime><Tariffication>%1</Tariffication>"
-                          "<AccPrice>0</AccPrice></Main>\r\n"
-                          "<Reader cardRegInterval=\"%2\"/>\r\n"
-                          "<TimeZones><Item1 name=\"All day\" startTime=\"00:00\" baseCost=\"2\" minCost=\"1\"/>"
-                          "</TimeZones>\r\n"
-                          "<Cards>\r\n"
-                          "<Item1 number=\"0A0B0C\" name=\"Ann\" level=\"0\"/>\r\n"
-                          "<Item2 number=\"0D\" name=\"Bob\" level=\"10\"/>\r\n"
-                          "<Item3 number=\"E0F1\" level=\"5\"/>\r\n"
-                          "</Cards>\r\n"
-                          "<Popup timeOut=\"60\" max=\"20\"/>\r\n"
-                          "</Tarvo>\r\n")
+    return QStringLiteral(
+               "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+               "<Tarvo version=\"1.2\">\r\n"
+               "<Main><StartDayTime>06:00</StartDayTime><Tariffication>%1</Tariffication>"
+               "<AccPrice>0</AccPrice></Main>\r\n"
+               "<Reader cardRegInterval=\"%2\"/>\r\n"
+               "<TimeZones><Item1 name=\"All day\" startTime=\"00:00\" baseCost=\"2\" minCost=\"1\"/>"
+               "</TimeZones>\r\n"
+               "<Cards>\r\n"
+               "<Item1 number=\"0A0B0C\" name=\"Ann\" level=\"0\"/>\r\n"
+               "<Item2 number=\"0D\" name=\"Bob\" level=\"10\"/>\r\n"
+               "<Item3 number=\"E0F1\" level=\"5\"/>\r\n"
+               "</Cards>\r\n"
+               "<Popup timeOut=\"60\" max=\"20\"/>\r\n"
+               "</Tarvo>\r\n")
         .arg(ATariffication)
         .arg(ACardRegMin)
         .toUtf8();
@@ -60,7 +63,8 @@ QStringList Column(TListView* AList, int AColumn) {
 QString LastPopupText(TfmMain& AMain) {
     TPopupMsgMngr& m = AMain.Popups();
     // The label shows the message's CR LF line breaks as plain line breaks.
-    return m.Count() == 0 ? QString() : m.GetItem(m.Count() - 1)->labText->text().replace(u'\n', QStringLiteral("\r\n"));
+    return m.Count() == 0 ? QString()
+                          : m.GetItem(m.Count() - 1)->labText->text().replace(u'\n', QStringLiteral("\r\n"));
 }
 
 } // namespace
@@ -75,7 +79,8 @@ private:
 
     std::unique_ptr<TfmMain> MakeMain(int ATariffication, int ACardRegMin) {
         m_oDir = std::make_unique<TTempDir>();
-        const QString lFile = m_oDir->WriteFile(QStringLiteral("Tarvo.xml"), DataFile(ATariffication, ACardRegMin));
+        const QString lFile =
+            m_oDir->WriteFile(QStringLiteral("Tarvo.xml"), DataFile(ATariffication, ACardRegMin));
         auto lMain = std::make_unique<TfmMain>(lFile, false);
         lMain->Doc().Open();
         return lMain;
@@ -203,7 +208,8 @@ private Q_SLOTS:
         w->pcMain->setCurrentWidget(w->tsIn);
         w->pcMain->setCurrentWidget(w->tsLog);
         QVERIFY(w->InitPages() & TfmMain::PAGE_LOG);
-        QCOMPARE(Column(w->lvLog, 1), (QStringList{"10:30:00", "10:20:00", "10:10:00", "10:05:00", "10:00:00"}));
+        QCOMPARE(Column(w->lvLog, 1),
+                 (QStringList{"10:30:00", "10:20:00", "10:10:00", "10:05:00", "10:00:00"}));
         QCOMPARE(Column(w->lvLog, 2), (QStringList{"Ann", "{E0F1}", "{E0F1}", "Bob", "Ann"}));
         QCOMPARE(Column(w->lvLog, 4), (QStringList{"Out", "Out", "In", "In", "In"}));
 
@@ -259,6 +265,46 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.readAll().contains("max=\"7\""));
         QCOMPARE(w->Doc().OpenRef(), 0);
+    }
+
+    // The real start-up against a private reader bus: the reader is connected and named in the caption,
+    // follows its port out and back, and is connected again when the configuration program cannot be
+    // started (there is none beside the test program).
+    void ReaderFollowsItsPortAndSurvivesAFailedHandOver() {
+        QTemporaryDir lBus;
+        qputenv("ORV_SIM_BUS", lBus.path().toLocal8Bit());
+        const QString lOrvsim = qEnvironmentVariable("TARVO_BIN_DIR") + QStringLiteral("/orvsim");
+        auto orvsim = [&](const QStringList& AArgs) { return QProcess::execute(lOrvsim, AArgs); };
+        QCOMPARE(orvsim({"plug", "COM3", "--sn", "1001"}), 0);
+        m_oDir = std::make_unique<TTempDir>();
+        QByteArray lData = DataFile(2, 0);
+        lData.replace("<Reader cardRegInterval=\"0\"/>", "<Reader sn=\"1001\" port=\"COM3\"/>");
+        const QString lFile = m_oDir->WriteFile(QStringLiteral("Tarvo.xml"), lData);
+        m_oClock.reset(); // the reader's notifications need the real clock's time to pass
+        {
+            TfmMain w(lFile, false);
+            QVERIFY(w.DeferredStartup());
+            QVERIFY(w.Reader() && w.Reader()->Active());
+            QVERIFY(w.windowTitle().endsWith(QStringLiteral(" (COM3)")));
+
+            QCOMPARE(orvsim({"unplug", "COM3"}), 0);
+            QTRY_VERIFY_WITH_TIMEOUT(!w.Reader()->Active(), 8000);
+            QVERIFY(!w.windowTitle().endsWith(QLatin1Char(')')));
+            QCOMPARE(orvsim({"plug", "COM3", "--sn", "1001"}), 0);
+            QTRY_VERIFY_WITH_TIMEOUT(w.Reader()->Active(), 8000);
+            QVERIFY(w.windowTitle().endsWith(QStringLiteral(" (COM3)")));
+
+            bool lRaised = false;
+            try {
+                w.DoRunTarvoConfig();
+            } catch (const Exception&) {
+                lRaised = true;
+            }
+            QVERIFY(lRaised);
+            QVERIFY(!w.ExitRequested());
+            QVERIFY(w.Reader()->Active());
+        }
+        qunsetenv("ORV_SIM_BUS");
     }
 
     void CaptionNamesProductAndVersion() {
