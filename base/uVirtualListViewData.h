@@ -3,8 +3,8 @@
 // for the texts of the rows it is about to paint, and hints the range it will ask for next. The
 // adapter holds no widget types, so it is tested and used without a window.
 
-#include <QString>
 #include <QList>
+#include <QString>
 #include <QStringList>
 
 #include <functional>

@@ -99,11 +99,12 @@ private:
     }
 
     void WriteFiles(TDate ADay) {
-        QByteArray xml = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Tarvo version=\"1.2\">\r\n"
-                         "<Main><StartDayTime>06:00</StartDayTime><Tariffication>1</Tariffication>"
-                         "<AccPrice>-2</AccPrice></Main>\r\n<TimeZones>"
-                         "<Item1 name=\"Day\" startTime=\"08:00\" baseCost=\"3\" minCost=\"2\"/>"
-                         "</TimeZones>\r\n<Cards>\r\n";
+        QByteArray xml =
+            "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Tarvo version=\"1.2\">\r\n"
+            "<Main><StartDayTime>06:00</StartDayTime><Tariffication>1</Tariffication>"
+            "<AccPrice>-2</AccPrice></Main>\r\n<TimeZones>"
+            "<Item1 name=\"Day\" startTime=\"08:00\" baseCost=\"3\" minCost=\"2\"/>"
+            "</TimeZones>\r\n<Cards>\r\n";
         for (int i = 0; i < cCards + cSpareCards; ++i)
             xml += QStringLiteral("<Item%1 number=\"%2\" name=\"%3\" level=\"%4\"><Commant/></Item%1>\r\n")
                        .arg(i + 1)
@@ -185,7 +186,8 @@ TDesk& Desk() {
 
 bool Ready(benchmark::State& AState) {
     TDesk& d = Desk();
-    if (!d.m_sError.isEmpty() || d.m_oDoc.LogList().Count() < cEvents || d.m_oDoc.Report().Count() < cEvents / 2) {
+    if (!d.m_sError.isEmpty() || d.m_oDoc.LogList().Count() < cEvents ||
+        d.m_oDoc.Report().Count() < cEvents / 2) {
         AState.SkipWithError(("desk not ready: " + d.m_sError.toStdString() + " log " +
                               std::to_string(d.m_oDoc.LogList().Count()))
                                  .c_str());

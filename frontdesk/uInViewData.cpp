@@ -165,8 +165,8 @@ void TInViewData::GetData(int ARow, TListViewRow& VItem) {
     const TCard& card = *item.m_pObj->m_pCard;
     VItem.m_sCaption = item.m_sIdx;
     VItem.m_nImageIndex = -1;
-    VItem.m_aSubItems = {card.m_sUserName, card.m_sComment, item.m_sKey, item.m_sEnterTime, item.m_sBookingFrom,
-                         item.m_sBookingTo};
+    VItem.m_aSubItems = {card.m_sUserName,  card.m_sComment,     item.m_sKey,
+                         item.m_sEnterTime, item.m_sBookingFrom, item.m_sBookingTo};
     VItem.m_aSubImages.clear();
 }
 

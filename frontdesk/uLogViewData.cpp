@@ -90,12 +90,9 @@ void TLogViewData::GetData(int ARow, TListViewRow& VItem) {
     const TLogItem& log = *item.m_pObj;
     VItem.m_sCaption.clear();
     VItem.m_nImageIndex = LV_IMAGE_CAMERA;
-    VItem.m_aSubItems = {item.m_szTime,
-                         item.m_sUser,
-                         log.m_sComment,
-                         LoadResString(log.m_fIn ? MSG_IN : MSG_OUT),
-                         item.m_sLevel,
-                         item.m_sSum};
+    VItem.m_aSubItems = {item.m_szTime,  item.m_sUser,
+                         log.m_sComment, LoadResString(log.m_fIn ? MSG_IN : MSG_OUT),
+                         item.m_sLevel,  item.m_sSum};
     VItem.m_aSubImages = {-1, -1, -1, log.m_fIn ? LV_IMAGE_CHECKIN : LV_IMAGE_CHECKOUT};
 }
 

@@ -219,7 +219,8 @@ protected:
 template <class TItem, class TOwner> void TSortedViewData<TItem, TOwner>::SortIdxs() {
     if (m_nSortColumn == 0)
         return;
-    std::unique_ptr<TListComparer<TOwner>> cmp = MakeComparer(m_nSortColumn < 0 ? -m_nSortColumn : m_nSortColumn);
+    std::unique_ptr<TListComparer<TOwner>> cmp =
+        MakeComparer(m_nSortColumn < 0 ? -m_nSortColumn : m_nSortColumn);
     if (!cmp)
         return;
     cmp->Prepare();

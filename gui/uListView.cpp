@@ -113,7 +113,8 @@ bool TListView::HitsIcon(const QPoint& APos, int& VRow) const {
         return false;
     const QRect cell = visualRect(idx);
     // The icon sits at the start of the first cell, with the item's small margin around it.
-    const int nIconRight = cell.left() + iconSize().width() + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 2;
+    const int nIconRight = cell.left() + iconSize().width() +
+                           2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 2;
     if (APos.x() > nIconRight)
         return false;
     VRow = idx.row();

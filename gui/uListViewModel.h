@@ -49,7 +49,8 @@ public:
     int rowCount(const QModelIndex& AParent = QModelIndex()) const override;
     int columnCount(const QModelIndex& AParent = QModelIndex()) const override;
     QVariant data(const QModelIndex& AIndex, int ARole = Qt::DisplayRole) const override;
-    QVariant headerData(int ASection, Qt::Orientation AOrientation, int ARole = Qt::DisplayRole) const override;
+    QVariant headerData(int ASection, Qt::Orientation AOrientation,
+                        int ARole = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& AIndex) const override;
 
 private:

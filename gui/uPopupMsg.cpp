@@ -18,8 +18,8 @@ TPopupMsgMngr* g_pPopupMsgMngr = nullptr;
 // ---- popup window --------------------------------------------------------------------------------------
 
 TfmPopupMessageDlg::TfmPopupMessageDlg(TPopupMsgMngr* AManager, std::any AUserData)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                           Qt::WindowDoesNotAcceptFocus),
+    : QWidget(nullptr,
+              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
       m_pManager(AManager), FUserData(std::move(AUserData)) {
     setObjectName(QStringLiteral("TfmPopupMessageDlg"));
     setWindowTitle(QStringLiteral("Tarvo (Velmo)"));
@@ -128,7 +128,8 @@ TfmPopupMessageDlg* TPopupMsgMngr::ShowPopupMessage(const QString& AText, std::a
         while (static_cast<int>(m_aItems.size()) >= m_nPmMax)
             RemoveAt(0);
     }
-    std::unique_ptr<TfmPopupMessageDlg> pPopup = std::make_unique<TfmPopupMessageDlg>(this, std::move(AUserData));
+    std::unique_ptr<TfmPopupMessageDlg> pPopup =
+        std::make_unique<TfmPopupMessageDlg>(this, std::move(AUserData));
     // Message texts end their lines Windows-style; the label breaks on "\n" alone.
     QString sText = AText;
     sText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -34,6 +34,9 @@ int main(int argc, char* argv[]) {
             ShowErrorBox(lWindow.data(), QStringLiteral("Unknown error."));
         }
     });
+    QObject::connect(
+        lMain.get(), &ConfigTarvo::TfmMain::endRequested, &lApp,
+        [](int AExitCode) { QCoreApplication::exit(AExitCode); }, Qt::QueuedConnection);
     auto lAutoMessage = std::make_unique<TfmAutoMessageDlg>();
     SetAutoMessageDlg(lAutoMessage.get());
     lMain->show();

@@ -14,10 +14,15 @@ constexpr int DlgWidth = 388;
 constexpr int DlgHeight = 85;
 } // namespace
 
-TfmAutoMessageDlg* AutoMessageDlg() { return g_pAutoMessageDlg.data(); }
-void SetAutoMessageDlg(TfmAutoMessageDlg* ADlg) { g_pAutoMessageDlg = ADlg; }
+TfmAutoMessageDlg* AutoMessageDlg() {
+    return g_pAutoMessageDlg.data();
+}
+void SetAutoMessageDlg(TfmAutoMessageDlg* ADlg) {
+    g_pAutoMessageDlg = ADlg;
+}
 
-TfmAutoMessageDlg::TfmAutoMessageDlg(QWidget* AOwner) : QDialog(AOwner, Qt::FramelessWindowHint | Qt::Dialog) {
+TfmAutoMessageDlg::TfmAutoMessageDlg(QWidget* AOwner)
+    : QDialog(AOwner, Qt::FramelessWindowHint | Qt::Dialog) {
     setObjectName(QStringLiteral("TfmAutoMessageDlg"));
     setModal(false);
     setFixedSize(DlgWidth, DlgHeight);
@@ -35,7 +40,9 @@ TfmAutoMessageDlg::TfmAutoMessageDlg(QWidget* AOwner) : QDialog(AOwner, Qt::Fram
     lLayout->addWidget(labMessage);
 }
 
-QString TfmAutoMessageDlg::Text() const { return labMessage->text(); }
+QString TfmAutoMessageDlg::Text() const {
+    return labMessage->text();
+}
 
 void TfmAutoMessageDlg::ShowAutoMessage(const QString& AText, QWidget* APopupParent) {
     if (isVisible())

@@ -57,8 +57,12 @@ bool TfmProcessingDlg::ExecuteProcessing(const QString& AText, void* AParam, boo
     return exec() != Rejected;
 }
 
-void TfmProcessingDlg::SetProcessName(const QString& AText) { labText->setText(AText); }
-void TfmProcessingDlg::EnableCancelBtn(bool AVisible) { btnCancel->setVisible(AVisible); }
+void TfmProcessingDlg::SetProcessName(const QString& AText) {
+    labText->setText(AText);
+}
+void TfmProcessingDlg::EnableCancelBtn(bool AVisible) {
+    btnCancel->setVisible(AVisible);
+}
 
 void TfmProcessingDlg::IncPos() {
     ++FCurrent;
@@ -70,7 +74,9 @@ void TfmProcessingDlg::SetTotal(int ATotal) {
     UpdateProgress();
 }
 
-void TfmProcessingDlg::DoProcess() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void TfmProcessingDlg::DoProcess() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void TfmProcessingDlg::showEvent(QShowEvent* AEvent) {
     QDialog::showEvent(AEvent);
@@ -79,7 +85,8 @@ void TfmProcessingDlg::showEvent(QShowEvent* AEvent) {
     UpdateProgress();
     timerState->start();
     if (FOnExecute)
-        QMetaObject::invokeMethod(this, [this] { Execute(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Execute(); }, Qt::QueuedConnection);
 }
 
 void TfmProcessingDlg::hideEvent(QHideEvent* AEvent) {

@@ -49,7 +49,9 @@ QTime ToQTime(TTime ATime) {
     DecodeTime(ATime, h, m, s, ms);
     return QTime(h, m, s, ms);
 }
-TTime FromQTime(const QTime& ATime) { return EncodeTime(ATime.hour(), ATime.minute(), 0, 0); }
+TTime FromQTime(const QTime& ATime) {
+    return EncodeTime(ATime.hour(), ATime.minute(), 0, 0);
+}
 } // namespace
 
 TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
@@ -292,8 +294,6 @@ void TfmMain::UpdateCaption() {
 }
 
 void TfmMain::UpdateActions() {
-    const bool lZones = pcMain->currentWidget() == tsZones;
-    const bool lCards = pcMain->currentWidget() == tsCards;
     actReleasePort->setEnabled(m_oRd && m_oRd->Active());
     actTzChange->setEnabled(lvZones->currentIndex().isValid());
     actTzDelete->setEnabled(lvZones->FirstSelectedRow() >= 0);
@@ -301,12 +301,11 @@ void TfmMain::UpdateActions() {
     actCardDelete->setEnabled(lvCards->FirstSelectedRow() >= 0);
     actCardClear->setEnabled(m_oDoc->Cards().Count() > 0);
     // Import and export come later; their commands stay disabled until then.
-    for (QAction* lAction : {actTzExportExcel, actTzImportExcel, actTzExportCsv, actTzImportCsv, actCardExportExcel,
-                             actCardImportExcel, actCardExportCsv, actCardImportCsv, actExportExcel, actImportExcel,
-                             actExportCsv, actImportCsv, actImport, actExport})
+    for (QAction* lAction :
+         {actTzExportExcel, actTzImportExcel, actTzExportCsv, actTzImportCsv, actCardExportExcel,
+          actCardImportExcel, actCardExportCsv, actCardImportCsv, actExportExcel, actImportExcel,
+          actExportCsv, actImportCsv, actImport, actExport})
         lAction->setEnabled(false);
-    Q_UNUSED(lZones);
-    Q_UNUSED(lCards);
 }
 
 // ---- lists ------------------------------------------------------------------------------------------
@@ -317,8 +316,8 @@ void TfmMain::SelectListItem(TListView* AList, int AIdx, bool ACentre) {
     if (AIdx < 0 || !AList->model() || AIdx >= AList->model()->rowCount())
         return;
     const QModelIndex lIndex = AList->model()->index(AIdx, 0);
-    AList->selectionModel()->setCurrentIndex(lIndex, QItemSelectionModel::ClearAndSelect |
-                                                         QItemSelectionModel::Rows);
+    AList->selectionModel()->setCurrentIndex(lIndex,
+                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     AList->scrollTo(lIndex, ACentre ? QAbstractItemView::PositionAtCenter : QAbstractItemView::EnsureVisible);
 }
 
@@ -361,7 +360,8 @@ template <class TDo> void Guarded(QWidget* AOwner, TDo ADo) {
 
 bool AskReally(QWidget* AOwner) {
     return QMessageBox::question(AOwner, LoadResString(MSG_APP_TITLE), LoadResString(MSG_REALLY),
-                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Ok;
+                                 QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 std::vector<int> SelectedDocIndexes(TListView* AList) {
@@ -457,7 +457,8 @@ bool TfmMain::SaveDocument(bool ACommit) {
             // The file was not read completely: replacing it would lose what was never loaded.
             const QString lQuestion = QString::fromUtf8(lError.what()) + QStringLiteral("\n\nSave anyway?");
             if (QMessageBox::question(this, LoadResString(MSG_APP_TITLE), lQuestion,
-                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+                                      QMessageBox::Yes | QMessageBox::No,
+                                      QMessageBox::No) != QMessageBox::Yes)
                 return false;
             m_oDoc->Save(true);
         }
@@ -468,14 +469,18 @@ bool TfmMain::SaveDocument(bool ACommit) {
     }
 }
 
-bool TfmMain::Save() { return SaveDocument(true); }
+bool TfmMain::Save() {
+    return SaveDocument(true);
+}
 
 void TfmMain::btnOkClick() {
     if (Save())
         EndProgram(0);
 }
 
-void TfmMain::btnCancelClick() { EndProgram(0); }
+void TfmMain::btnCancelClick() {
+    EndProgram(0);
+}
 
 void TfmMain::closeEvent(QCloseEvent* AEvent) {
     if (m_fClosing) {
@@ -502,7 +507,7 @@ void TfmMain::EndProgram(int AExitCode) {
     if (AutoMessageDlg())
         AutoMessageDlg()->hide();
     close();
-    QCoreApplication::exit(AExitCode);
+    Q_EMIT endRequested(AExitCode);
 }
 
 void TfmMain::DoRunTarvo() {

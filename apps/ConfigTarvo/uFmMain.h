@@ -144,7 +144,8 @@ public:
 
     QAction *actRdFind = nullptr, *actReleasePort = nullptr;
     QAction *actTzAdd = nullptr, *actTzChange = nullptr, *actTzDelete = nullptr, *actTzClear = nullptr;
-    QAction *actCardAdd = nullptr, *actCardChange = nullptr, *actCardDelete = nullptr, *actCardClear = nullptr;
+    QAction *actCardAdd = nullptr, *actCardChange = nullptr, *actCardDelete = nullptr,
+            *actCardClear = nullptr;
     QAction *actTzExportExcel = nullptr, *actTzImportExcel = nullptr, *actTzExportCsv = nullptr,
             *actTzImportCsv = nullptr;
     QAction *actCardExportExcel = nullptr, *actCardImportExcel = nullptr, *actCardExportCsv = nullptr,
@@ -152,6 +153,10 @@ public:
     QAction *actExportExcel = nullptr, *actImportExcel = nullptr, *actExportCsv = nullptr,
             *actImportCsv = nullptr;
     QAction *actImport = nullptr, *actExport = nullptr, *actRunTarvo = nullptr, *actAbout = nullptr;
+
+Q_SIGNALS:
+    // The program has to end with AExitCode (the program entry ends the event loop with it).
+    void endRequested(int AExitCode);
 
 protected:
     void closeEvent(QCloseEvent* AEvent) override;

@@ -14,6 +14,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -177,7 +178,8 @@ QWidget* TfmMain::CreateMainPage() {
     cbKeyView->addItems({QStringLiteral("Hexadecimal"), QStringLiteral("WIN-PAK PROXWAY ЭРА")});
 
     auto* lOther = new QGridLayout;
-    lOther->addWidget(NewLabel(lPage, "labStartDay", QStringLiteral("Start/end of the day:"), dtpStartDay), 0, 0);
+    lOther->addWidget(NewLabel(lPage, "labStartDay", QStringLiteral("Start/end of the day:"), dtpStartDay), 0,
+                      0);
     lOther->addWidget(dtpStartDay, 0, 1);
     lOther->addWidget(NewLabel(lPage, "labKeyView", QStringLiteral("View of key:"), cbKeyView), 1, 0);
     lOther->addWidget(cbKeyView, 1, 1);
@@ -189,7 +191,8 @@ QWidget* TfmMain::CreateMainPage() {
     lLayout->addLayout(lOther);
     lLayout->addStretch();
 
-    connect(cbRdPort, qOverload<int>(&QComboBox::activated), this, [this](int AIndex) { cbRdPortChange(AIndex); });
+    connect(cbRdPort, qOverload<int>(&QComboBox::activated), this,
+            [this](int AIndex) { cbRdPortChange(AIndex); });
     connect(chkWiegand, &QCheckBox::toggled, this, [this](bool AOn) {
         if (m_nCtrlUpdate == 0)
             m_oDoc->SetKorvelWiegand(AOn);
@@ -366,22 +369,33 @@ void TfmMain::CreateViews() {
     m_oTzVD = std::make_unique<TTimeZonesViewData>(*m_oDoc);
     m_oCardVD = std::make_unique<TCardsViewData>(*m_oDoc);
     const auto lRight = Qt::AlignRight | Qt::AlignVCenter;
-    m_pTzModel = new TListViewModel(*m_oTzVD,
-                                    {{QStringLiteral("#"), 50, lRight, false},
-                                     {QStringLiteral("Zone Name"), 0, Qt::AlignLeft | Qt::AlignVCenter, true},
-                                     {QStringLiteral("Start time"), 75, Qt::AlignLeft | Qt::AlignVCenter, false},
-                                     {QStringLiteral("Base cost per minute"), 115, lRight, false},
-                                     {QStringLiteral("Minimum cost per minute"), 130, lRight, false}},
-                                    this);
-    m_pCardModel = new TListViewModel(*m_oCardVD,
-                                      {{QStringLiteral("#"), 50, lRight, false},
-                                       {QStringLiteral("Key"), 100, Qt::AlignLeft | Qt::AlignVCenter, false},
-                                       {QStringLiteral("User name"), 100, Qt::AlignLeft | Qt::AlignVCenter, false},
-                                       {QStringLiteral("Level of service"), 90, lRight, false},
-                                       {QStringLiteral("Comment"), 0, Qt::AlignLeft | Qt::AlignVCenter, true}},
-                                      this);
+    m_pTzModel =
+        new TListViewModel(*m_oTzVD,
+                           {{QStringLiteral("#"), 50, lRight, false},
+                            {QStringLiteral("Zone Name"), 0, Qt::AlignLeft | Qt::AlignVCenter, true},
+                            {QStringLiteral("Start time"), 75, Qt::AlignLeft | Qt::AlignVCenter, false},
+                            {QStringLiteral("Base cost per minute"), 115, lRight, false},
+                            {QStringLiteral("Minimum cost per minute"), 130, lRight, false}},
+                           this);
+    m_pCardModel =
+        new TListViewModel(*m_oCardVD,
+                           {{QStringLiteral("#"), 50, lRight, false},
+                            {QStringLiteral("Key"), 100, Qt::AlignLeft | Qt::AlignVCenter, false},
+                            {QStringLiteral("User name"), 100, Qt::AlignLeft | Qt::AlignVCenter, false},
+                            {QStringLiteral("Level of service"), 90, lRight, false},
+                            {QStringLiteral("Comment"), 0, Qt::AlignLeft | Qt::AlignVCenter, true}},
+                           this);
     lvZones->SetListModel(m_pTzModel);
     lvCards->SetListModel(m_pCardModel);
+    // The fixed widths suit the small form font; a larger desktop font still shows whole captions.
+    for (TListView* lList : {lvZones, lvCards}) {
+        const auto& lColumns = lList->ListModel()->Columns();
+        for (int i = 0; i < int(lColumns.size()); ++i) {
+            const int lNeeded = lList->header()->fontMetrics().horizontalAdvance(lColumns[i].m_sCaption) + 16;
+            if (!lColumns[i].m_fFill && lList->header()->sectionSize(i) < lNeeded)
+                lList->header()->resizeSection(i, lNeeded);
+        }
+    }
     m_oTzVD->SetOnUpdateAllView([this](TVirtualListViewData&) { m_pTzModel->UpdateAll(); });
     m_oCardVD->SetOnUpdateAllView([this](TVirtualListViewData&) { m_pCardModel->UpdateAll(); });
 

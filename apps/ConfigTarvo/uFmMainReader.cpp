@@ -27,7 +27,9 @@ namespace {
 
 constexpr std::int32_t ErrPortNotFound = static_cast<std::int32_t>(0x80040203u);
 
-TOrvP_PORT_TYPE PortTypeOf(const QString& AName) { return static_cast<TOrvP_PORT_TYPE>(PortTypeOfName(AName)); }
+TOrvP_PORT_TYPE PortTypeOf(const QString& AName) {
+    return static_cast<TOrvP_PORT_TYPE>(PortTypeOfName(AName));
+}
 
 std::vector<TOrv_CHAR> ToOrvText(const QString& AText) {
     std::vector<TOrv_CHAR> lText(AText.utf16(), AText.utf16() + AText.size());
@@ -171,7 +173,10 @@ void TfmMain::FillPortCombo() {
         if (i >= 0) {
             cbRdPort->setCurrentIndex(i);
             const TRdPort& lPort = m_oPorts->GetPort(i);
-            if (edtRdSn->value() == m_oDoc->ReaderSn() && lPort.m_nRdSn != 0 && lPort.m_nRdSn != m_oDoc->ReaderSn())
+            // The reader found on the configured port gives the serial number, except while "Find"
+            // looks for the number the operator gave: it must report on that one.
+            if (!m_pFindDlg && edtRdSn->value() == m_oDoc->ReaderSn() && lPort.m_nRdSn != 0 &&
+                lPort.m_nRdSn != m_oDoc->ReaderSn())
                 m_oDoc->SetReaderSn(lPort.m_nRdSn);
         }
     }
@@ -199,6 +204,7 @@ void TfmMain::cbRdPortChange(int AIndex) {
 void TfmMain::DoFindReader() {
     try {
         CommitMainControls();
+        const std::int32_t lSn = m_oDoc->ReaderSn();
         TfmProcessingDlg lDlg(this);
         CheckOrvResult(OrvP_DD_Refresh(0));
         m_fRdSearchMode = true;
@@ -206,7 +212,7 @@ void TfmMain::DoFindReader() {
         bool lOk = false;
         try {
             lOk = lDlg.ExecuteProcessing(
-                FormatResString(MSG_READER_SEARCH, {std::int64_t(m_oDoc->ReaderSn())}), nullptr, true, 0,
+                FormatResString(MSG_READER_SEARCH, {std::int64_t(lSn)}), nullptr, true, 0,
                 [this](TfmProcessingDlg& ADlg) {
                     if (!m_fRdSearchMode)
                         ADlg.Finish();
@@ -219,15 +225,19 @@ void TfmMain::DoFindReader() {
         m_pFindDlg = nullptr;
         if (!lOk)
             return;
-        const int i = m_oPorts ? m_oPorts->FindPortBySn(m_oDoc->ReaderSn()) : -1;
-        const std::int64_t lSn = m_oDoc->ReaderSn();
+        const int i = m_oPorts ? m_oPorts->FindPortBySn(lSn) : -1;
         if (i < 0) {
-            QMessageBox::information(this, LoadResString(MSG_APP_TITLE), FormatResString(MSG_READER_NOT_FOUND, {lSn}));
+            QMessageBox::information(this, LoadResString(MSG_APP_TITLE),
+                                     FormatResString(MSG_READER_NOT_FOUND, {std::int64_t(lSn)}));
             return;
         }
+        m_oDoc->BeginUpdate();
+        m_oDoc->SetReaderSn(lSn);
         m_oDoc->SetReaderPort(m_oPorts->GetPort(i).StoredName());
-        QMessageBox::information(this, LoadResString(MSG_APP_TITLE),
-                                 FormatResString(MSG_READER_FOUND, {lSn, m_oDoc->ReaderPort()}));
+        m_oDoc->EndUpdate();
+        QMessageBox::information(
+            this, LoadResString(MSG_APP_TITLE),
+            FormatResString(MSG_READER_FOUND, {std::int64_t(lSn), m_oDoc->ReaderPort()}));
     } catch (const std::exception& e) {
         ShowException(this, e);
     }
@@ -316,8 +326,8 @@ bool TfmMain::OpenCardReader(bool AReport, bool& VRetryUseful) {
 void TfmMain::SetKorvelFormat() {
     if (!m_oRd || !m_oRd->Active() || m_oRd->RdType() != ORVR_RD_KORVEL)
         return;
-    const auto lFormat = ToOrvText(m_oDoc->KorvelWiegand() ? QStringLiteral("b4 b3 b2 w01")
-                                                           : QStringLiteral("b5 b4 b3 w12"));
+    const auto lFormat =
+        ToOrvText(m_oDoc->KorvelWiegand() ? QStringLiteral("b4 b3 b2 w01") : QStringLiteral("b5 b4 b3 w12"));
     CheckOrvResult(OrvR_Korvel_SetFormat(m_oRd->Handle(), 0, lFormat.data(), 0, 0));
 }
 

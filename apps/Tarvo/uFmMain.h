@@ -185,7 +185,6 @@ private:
     TListViewModel* m_oRepModel = nullptr;
     std::unique_ptr<TLogWritten> m_oDebugLog;
     TPopupMsgMngr* m_oPopups = nullptr;
-    QStringList m_aLanguages; // the language list (no language files yet)
 
     std::uint32_t m_nInitPages = 0;
     int m_nCtrlUpdate = 0;
@@ -207,7 +206,4 @@ private:
     std::uint32_t m_nKorvelState = 0;
     std::array<bool, 4> m_aKorvelPulseIdle{}; // idle state of each output's running pulse
     bool m_fExit = false;
-
-    // Photos: the webcam and the video server are not part of this build; their points do nothing.
-    int m_nWebcamShots = 0;
 };

@@ -5,6 +5,7 @@
 #include "apps/ConfigTarvo/uAutoMessageDlg.h"
 #include "apps/ConfigTarvo/uDlgProcessing.h"
 #include "apps/ConfigTarvo/uFmMain.h"
+#include "base/uExceptions.h"
 #include "base/uKeyNum.h"
 #include "base/uMessages.h"
 #include "config/uRdPortList.h"
@@ -20,6 +21,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -80,7 +82,8 @@ class TestFmMain : public QObject {
         QVERIFY2(lRun.exitCode() == 0, qPrintable(AArgs.join(' ') + ": " + lRun.readAllStandardError()));
     }
     void Plug(const QString& APort, int ASn, int AModel = 1, const QString& AFriendly = QString()) {
-        QStringList lArgs{QStringLiteral("plug"), APort, QStringLiteral("--sn"), QString::number(ASn),
+        QStringList lArgs{QStringLiteral("plug"),    APort,
+                          QStringLiteral("--sn"),    QString::number(ASn),
                           QStringLiteral("--model"), QString::number(AModel)};
         if (!AFriendly.isEmpty())
             lArgs << QStringLiteral("--friendly") << AFriendly;
@@ -91,7 +94,9 @@ class TestFmMain : public QObject {
         Orvsim({QStringLiteral("unplug"), APort});
         m_aPlugged.removeAll(APort);
     }
-    void Present(const QString& APort, const QString& AKey) { Orvsim({QStringLiteral("present"), APort, AKey}); }
+    void Present(const QString& APort, const QString& AKey) {
+        Orvsim({QStringLiteral("present"), APort, AKey});
+    }
 
     // A data file with three cards and two zones; the caller changes the settings it needs.
     void WriteDataFile(const std::function<void(TTarvoDoc&)>& ASetUp) {
@@ -169,12 +174,15 @@ private Q_SLOTS:
         QTest::addColumn<bool>("closed");
         const int None = QMessageBox::NoButton;
         QTest::newRow("OK saves") << "ok" << true << None << false << true << true;
-        QTest::newRow("Cancel discards without a question") << "cancel" << true << None << false << false << true;
+        QTest::newRow("Cancel discards without a question")
+            << "cancel" << true << None << false << false << true;
         QTest::newRow("close unmodified asks nothing") << "close" << false << None << false << false << true;
-        QTest::newRow("close modified, Yes saves") << "close" << true << int(QMessageBox::Yes) << true << true << true;
-        QTest::newRow("close modified, No discards") << "close" << true << int(QMessageBox::No) << true << false << true;
-        QTest::newRow("close modified, Cancel stays") << "close" << true << int(QMessageBox::Cancel) << true << false
-                                                      << false;
+        QTest::newRow("close modified, Yes saves")
+            << "close" << true << int(QMessageBox::Yes) << true << true << true;
+        QTest::newRow("close modified, No discards")
+            << "close" << true << int(QMessageBox::No) << true << false << true;
+        QTest::newRow("close modified, Cancel stays")
+            << "close" << true << int(QMessageBox::Cancel) << true << false << false;
     }
     void closing() {
         QFETCH(QString, how);
@@ -191,6 +199,7 @@ private Q_SLOTS:
             m_oMain->Doc().DeleteCard(0);
         TBoxAnswerer lAnswer(answer == QMessageBox::NoButton ? QMessageBox::Yes
                                                              : QMessageBox::StandardButton(answer));
+        QSignalSpy lEnd(m_oMain.get(), &TfmMain::endRequested);
         if (how == QLatin1String("ok"))
             m_oMain->btnOk->click();
         else if (how == QLatin1String("cancel"))
@@ -201,10 +210,107 @@ private Q_SLOTS:
         if (asked)
             QCOMPARE(lAnswer.m_aTexts.first(), QStringLiteral("Save changes?"));
         QCOMPARE(m_oMain->isVisible(), !closed);
+        QCOMPARE(lEnd.size(), closed ? 1 : 0);
+        if (closed)
+            QCOMPARE(lEnd.first().first().toInt(), 0);
         const auto lSaved = SavedDoc();
         QCOMPARE(lSaved->Cards().Count(), saved ? 2 : 3);
         // OK commits the Main controls; the title-bar Yes saves the document as it stands.
         QCOMPARE(lSaved->ReaderSn(), how == QLatin1String("ok") ? 4242 : 0);
+    }
+
+    void okKeepsTheFrontDesksItems() {
+        // A file as the front desk writes it, with its own settings beside the shared items.
+        QFile lFile(m_sDataFile);
+        QVERIFY(lFile.open(QIODevice::WriteOnly));
+        lFile.write("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+                    "<Tarvo version=\"1.2\">\r\n<Main>\r\n<StartDayTime>06:00</StartDayTime>\r\n"
+                    "<Tariffication>2</Tariffication>\r\n<AccPrice>0</AccPrice>\r\n</Main>\r\n"
+                    "<Reader sn=\"1001\" port=\"COM3\"/>\r\n"
+                    "<Cards>\r\n<Item4 number=\"0A0B0C\" name=\"Ann\" level=\"0\"/>\r\n</Cards>\r\n"
+                    "<Popup max=\"5\" timeOut=\"2\"/>\r\n</Tarvo>\r\n");
+        lFile.close();
+        StartMain();
+        QCOMPARE(m_oMain->edtRdSn->value(), 1001);
+        QCOMPARE(m_oMain->cbRdPort->currentText(), QStringLiteral("COM3"));
+        m_oMain->Doc().AddCard(Key("0D0E0F"), QStringLiteral("Bob"), QString(), 1);
+        m_oMain->btnOk->click();
+        QVERIFY(!m_oMain->isVisible());
+        QVERIFY(lFile.open(QIODevice::ReadOnly));
+        const QString lXml = QString::fromUtf8(lFile.readAll());
+        QVERIFY2(lXml.contains(QStringLiteral("<Popup max=\"5\" timeOut=\"2\"/>")), qPrintable(lXml));
+        QVERIFY(lXml.contains(QStringLiteral("<Tariffication>2</Tariffication>")));
+        QVERIFY(lXml.contains(QStringLiteral("name=\"Ann\"")));
+        QVERIFY(lXml.contains(QStringLiteral("name=\"Bob\"")));
+    }
+
+    void failedHandOverSavesAndStays() {
+        // No front desk beside the test program: the start fails after the save, the window stays.
+        WriteDataFile(nullptr);
+        StartMain();
+        m_oMain->Doc().DeleteCard(0);
+        TBoxAnswerer lAnswer(QMessageBox::Ok);
+        QSignalSpy lEnd(m_oMain.get(), &TfmMain::endRequested);
+        m_oMain->actRunTarvo->trigger();
+        QCOMPARE(lAnswer.m_aTexts.size(), 1);
+        QVERIFY(lEnd.isEmpty());
+        QVERIFY(m_oMain->isVisible());
+        QCOMPARE(SavedDoc()->Cards().Count(), 2);
+    }
+
+    // ---- the processing box and the message popup -------------------------------------------------
+
+    void processingDialog_data() {
+        QTest::addColumn<QString>("work");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<int>("errorBoxes");
+        QTest::newRow("Cancel while the work goes on") << "endless" << false << 0;
+        QTest::newRow("Cancel once the work has ended counts as OK") << "endsAtCancel" << true << 0;
+        QTest::newRow("the work handler ends it") << "steps" << true << 0;
+        QTest::newRow("an error of the work handler is shown and cancels") << "raises" << false << 1;
+    }
+    void processingDialog() {
+        QFETCH(QString, work);
+        QFETCH(bool, result);
+        QFETCH(int, errorBoxes);
+        TfmProcessingDlg lDlg;
+        TBoxAnswerer lAnswer(QMessageBox::Ok);
+        TfmProcessingDlg::TProcessEvent lState, lExecute;
+        if (work == QLatin1String("endless") || work == QLatin1String("endsAtCancel")) {
+            // "Cancel" is pressed once the box runs; the state handler may find the work done then.
+            QTimer::singleShot(50, &lDlg, [&lDlg] { lDlg.btnCancel->click(); });
+            lState = [work](TfmProcessingDlg& ADlg) {
+                if (work == QLatin1String("endsAtCancel") && ADlg.IsCancelled())
+                    ADlg.Finish();
+            };
+        } else {
+            lExecute = [work](TfmProcessingDlg& ADlg) {
+                for (int i = 0; i < 3; ++i) {
+                    ADlg.IncPos();
+                    ADlg.DoProcess();
+                }
+                if (work == QLatin1String("raises"))
+                    throw EInOutError(QStringLiteral("disk gone"));
+            };
+        }
+        QCOMPARE(lDlg.ExecuteProcessing(QStringLiteral("Working..."), nullptr, true, 3, lState, lExecute),
+                 result);
+        QCOMPARE(lAnswer.m_aTexts.size(), errorBoxes);
+        if (lExecute) {
+            QCOMPARE(lDlg.Current(), 3);
+            QCOMPARE(lDlg.pbProgress->value(), 3);
+        }
+    }
+
+    void popupClosesOnItsKeys() {
+        for (Qt::Key lKey : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Space}) {
+            m_oPopup->ShowAutoMessage(QStringLiteral("Key \"AB\" not found."));
+            QVERIFY(m_oPopup->isVisible());
+            QTest::keyClick(m_oPopup.get(), Qt::Key_X);
+            QVERIFY(m_oPopup->isVisible());
+            QTest::keyClick(m_oPopup.get(), lKey);
+            QVERIFY(!m_oPopup->isVisible());
+        }
     }
 
     // ---- lists -------------------------------------------------------------------------------------------
@@ -221,8 +327,10 @@ private Q_SLOTS:
         QCOMPARE(m_oMain->Doc().Cards().Count(), 3);
 
         auto* lSel = m_oMain->lvCards->selectionModel();
-        lSel->select(m_oMain->lvCards->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        lSel->select(m_oMain->lvCards->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        lSel->select(m_oMain->lvCards->model()->index(0, 0),
+                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        lSel->select(m_oMain->lvCards->model()->index(2, 0),
+                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QTest::keyClick(m_oMain->lvCards, Qt::Key_Delete);
         QCOMPARE(lAnswer.m_aTexts, QStringList{QStringLiteral("Really?")});
         QCOMPARE(CardNames(), QStringList{QStringLiteral("Boris")});
@@ -276,8 +384,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("port");
         QTest::newRow("found on a USB port by its serial name")
-            << 4711 << "Reader with s/n 4711 is found on \"COM15\"." << "COM15";
-        QTest::newRow("not found") << 999 << "Reader with s/n 999 is not found." << "COM11";
+            << 4711 << "Reader with s/n 4711 is found on \"COM15\"."
+            << "COM15";
+        QTest::newRow("not found") << 999 << "Reader with s/n 999 is not found."
+                                   << "COM11";
     }
     void findMovesThePortToTheReader() {
         QFETCH(int, sn);
@@ -308,8 +418,9 @@ private Q_SLOTS:
         QStringList lItems;
         for (int i = 0; i < m_oMain->cbRdPort->count(); ++i)
             lItems << m_oMain->cbRdPort->itemText(i);
-        QCOMPARE(lItems.mid(0, 2), (QStringList{QStringLiteral("COM11    %1 s/n 1000").arg(ReaderModelName(1)),
-                                                QStringLiteral("COM15    %1 s/n 4711").arg(ReaderModelName(1))}));
+        QCOMPARE(lItems.mid(0, 2),
+                 (QStringList{QStringLiteral("COM11    %1 s/n 1000").arg(ReaderModelName(1)),
+                              QStringLiteral("COM15    %1 s/n 4711").arg(ReaderModelName(1))}));
         QCOMPARE(lItems.value(2), QStringLiteral("COM2    %1 s/n 1001").arg(ReaderModelName(1)));
     }
 
@@ -331,7 +442,8 @@ private Q_SLOTS:
         QCOMPARE(CompareKeyNums(m_oMain->Doc().Cards().GetCard(3)->m_Number, Key("5566778899")), 0);
         QCOMPARE(m_oMain->lvCards->SelectedRows(), QList<int>{3});
         Present(QStringLiteral("COM31"), QStringLiteral("0D0E0F"));
-        QTRY_COMPARE(PopupText(), QStringLiteral("Key \"%1\" already exists.").arg(KeyNumToStr(Key("0D0E0F"), 0)));
+        QTRY_COMPARE(PopupText(),
+                     QStringLiteral("Key \"%1\" already exists.").arg(KeyNumToStr(Key("0D0E0F"), 0)));
         QCOMPARE(m_oMain->Doc().Cards().Count(), 4);
         QCOMPARE(m_oMain->lvCards->SelectedRows(), QList<int>{1});
 
@@ -355,12 +467,19 @@ private Q_SLOTS:
         QTRY_COMPARE(m_oMain->Doc().Cards().Count(), 3);
         QCOMPARE(m_oMain->Doc().FindCardByUserName(QStringLiteral("Boris")), -1);
 
+        // Count the cards the window has been handed, to know when an ignored one has arrived.
+        int lDelivered = 0;
+        const TOrvRCardEvent lWindowHandler = m_oMain->Reader()->OnCardInsert();
+        m_oMain->Reader()->SetOnCardInsert([&](TOrvReader* ASender, const TOrvR_CARD_INFO* AInfo) {
+            ++lDelivered;
+            lWindowHandler(ASender, AInfo);
+        });
+
         // Inactive: the session stays open and cards do nothing.
         m_oMain->cbCardRdMode->setCurrentIndex(crm_Inactive);
         QVERIFY(m_oMain->Reader()->Active());
         Present(QStringLiteral("COM31"), QStringLiteral("123456"));
-        Present(QStringLiteral("COM31"), QStringLiteral("AB12CD"));
-        QTest::qWait(200); // the second card would show if the first had been taken
+        QTRY_COMPARE(lDelivered, 1);
         QCOMPARE(m_oMain->Doc().Cards().Count(), 3);
 
         // Cards are ignored on another tab.
@@ -368,6 +487,7 @@ private Q_SLOTS:
         m_oMain->pcMain->setCurrentWidget(m_oMain->tsZones);
         QVERIFY(m_oMain->Reader()->Active());
         Present(QStringLiteral("COM31"), QStringLiteral("654321"));
+        QTRY_COMPARE(lDelivered, 2);
         ShowCards();
         Present(QStringLiteral("COM31"), QStringLiteral("0A0B0C"));
         QTRY_COMPARE(m_oMain->Doc().Cards().Count(), 4);
@@ -386,7 +506,8 @@ private Q_SLOTS:
         QCOMPARE(m_oMain->Reader()->RdType(), TOrvR_RD_TYPE(ORVR_RD_KORVEL));
         // Five bytes, the upper two 0: the card stored with three bytes, unchanged.
         Present(QStringLiteral("COM32"), QStringLiteral("0000AB12CD"));
-        QTRY_COMPARE(PopupText(), QStringLiteral("Key \"%1\" already exists.").arg(KeyNumToStr(Key("AB12CD"), 0)));
+        QTRY_COMPARE(PopupText(),
+                     QStringLiteral("Key \"%1\" already exists.").arg(KeyNumToStr(Key("AB12CD"), 0)));
         QCOMPARE(m_oMain->Doc().Cards().Count(), 3);
         QCOMPARE(m_oMain->Doc().Cards().GetCard(2)->m_Number[0], std::uint8_t(3));
     }
@@ -418,7 +539,8 @@ private Q_SLOTS:
         ShowCards();
         QVERIFY(!m_oMain->Reader()->Active());
         QCOMPARE(lAnswer.m_aTexts.size(), 1);
-        QVERIFY(lAnswer.m_aTexts.first().startsWith(QStringLiteral("Failed to connect to the reader to \"COM39\".")));
+        QVERIFY(lAnswer.m_aTexts.first().startsWith(
+            QStringLiteral("Failed to connect to the reader to \"COM39\".")));
     }
 };
 

@@ -58,7 +58,8 @@ TEST(DurationText, StayRoundsToTheNearestSecond) {
     EXPECT_EQ(StaySeconds(in, MakeDateTime(2020, 3, 5, 10, 0, 29, 501)), 30);
     // Across midnight.
     EXPECT_EQ(StaySeconds(MakeDateTime(2020, 3, 5, 23, 59, 0), MakeDateTime(2020, 3, 6, 0, 1, 0)), 120);
-    EXPECT_EQ(DurationText(in, MakeDateTime(2020, 3, 5, 11, 15, 30), TARIF_MINUTE), QStringLiteral("1 h. 16 min"));
+    EXPECT_EQ(DurationText(in, MakeDateTime(2020, 3, 5, 11, 15, 30), TARIF_MINUTE),
+              QStringLiteral("1 h. 16 min"));
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // Row texts, row order and sorting of the three list adapters, on a document with a few cards.
 
 #include "base/uMessages.h"
-#include "tests/frontdesk/DayLogFixture.h"
 #include "frontdesk/uViewData.h"
+#include "tests/frontdesk/DayLogFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -71,7 +71,8 @@ TEST_F(TViewDataTest, LogShowsNewestFirstWithItsTexts) {
     EXPECT_EQ(out.m_aSubItems, QStringList({"11:02:03", "Ann", "", LoadResString(MSG_OUT), "", "12.50"}));
     EXPECT_EQ(out.ColumnImage(4), LV_IMAGE_CHECKOUT);
     // A card without name shows its key in braces; a check-in shows the level and no sum.
-    EXPECT_EQ(Row(data, 1).m_aSubItems, QStringList({"10:20:00", "{00000C}", "", LoadResString(MSG_IN), "1", ""}));
+    EXPECT_EQ(Row(data, 1).m_aSubItems,
+              QStringList({"10:20:00", "{00000C}", "", LoadResString(MSG_IN), "1", ""}));
     EXPECT_EQ(Row(data, 1).ColumnImage(4), LV_IMAGE_CHECKIN);
     // The time is cut, not rounded.
     EXPECT_EQ(Row(data, 2).ColumnText(1), "10:14:59");
@@ -125,7 +126,8 @@ TEST_F(TViewDataTest, GuestRowsByTariffUnitAndBooking) {
         {TARIF_SECOND, 0, 0, false, "10:14:41", "--:--:--", "--:--:--"},
         {TARIF_MINUTE, EncodeTime(9, 30, 0, 0), EncodeTime(12, 0, 0, 0), false, "10:15", "09:30", "12:00"},
         {TARIF_MINUTE, EncodeTime(9, 30, 0, 0), EncodeTime(23, 59, 0, 0), true, "10:15", "09:30", "23:59*"},
-        {TARIF_SECOND, EncodeTime(9, 30, 15, 0), EncodeTime(12, 0, 0, 0), false, "10:14:41", "09:30:15", "12:00:00"},
+        {TARIF_SECOND, EncodeTime(9, 30, 15, 0), EncodeTime(12, 0, 0, 0), false, "10:14:41", "09:30:15",
+         "12:00:00"},
     };
     m_pDoc->AddInUser(Card(KEYONLY), At(10, 14, 40, 600));
     TInUser& guest = *m_pDoc->InUsers().Get(0);

@@ -53,10 +53,10 @@ private:
         m_oData.m_nHintFirst = m_oData.m_nHintLast = -1;
         delete m_pView;
         delete m_pModel;
-        m_pModel = new TListViewModel(m_oData,
-                                      {{QStringLiteral("Camera"), 24, Qt::AlignLeft | Qt::AlignVCenter, false},
-                                       {QStringLiteral("User name"), 100, Qt::AlignLeft | Qt::AlignVCenter, true},
-                                       {QStringLiteral("Sum"), 0, Qt::AlignRight | Qt::AlignVCenter, false}});
+        m_pModel = new TListViewModel(
+            m_oData, {{QStringLiteral("Camera"), 24, Qt::AlignLeft | Qt::AlignVCenter, false},
+                      {QStringLiteral("User name"), 100, Qt::AlignLeft | Qt::AlignVCenter, true},
+                      {QStringLiteral("Sum"), 0, Qt::AlignRight | Qt::AlignVCenter, false}});
         m_pModel->SetImageList({SolidIcon()});
         m_pView = new TListView;
         m_pView->SetListModel(m_pModel);
@@ -88,7 +88,8 @@ private Q_SLOTS:
         QVERIFY(m_pModel->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull() == false);
         QVERIFY(!m_pModel->index(1, 0).data(Qt::DecorationRole).isValid());
         QVERIFY(!m_pModel->index(0, 1).data(Qt::DecorationRole).isValid());
-        QCOMPARE(m_pModel->index(0, 2).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask,
+        QCOMPARE(m_pModel->index(0, 2).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+                     Qt::AlignHorizontal_Mask,
                  Qt::AlignRight);
         QVERIFY(!(m_pModel->flags(m_pModel->index(0, 1)) & Qt::ItemIsEditable));
         // Column widths from the table; a column without one gets the default.
@@ -172,12 +173,14 @@ private Q_SLOTS:
 
         icon.clear();
         const QRect cell0 = m_pView->visualRect(m_pModel->index(2, 0));
-        QTest::mouseClick(m_pView->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(cell0.left() + 8, cell0.center().y()));
+        QTest::mouseClick(m_pView->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(cell0.left() + 8, cell0.center().y()));
         QCOMPARE(icon.count(), 1);
         QCOMPARE(icon.at(0).at(0).toInt(), 2);
         // A row without an icon, and another column: no icon click.
         const QRect cell1 = m_pView->visualRect(m_pModel->index(1, 0));
-        QTest::mouseClick(m_pView->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(cell1.left() + 8, cell1.center().y()));
+        QTest::mouseClick(m_pView->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(cell1.left() + 8, cell1.center().y()));
         QTest::mouseClick(m_pView->viewport(), Qt::LeftButton, Qt::NoModifier, CellCenter(2, 1));
         QCOMPARE(icon.count(), 1);
     }
@@ -208,12 +211,14 @@ private Q_SLOTS:
     void contextMenuOverRowsOnly() {
         Make(3);
         QSignalSpy spy(m_pView, &TListView::contextMenuRequested);
-        QContextMenuEvent onRows(QContextMenuEvent::Mouse, CellCenter(1, 1), m_pView->viewport()->mapToGlobal(CellCenter(1, 1)));
+        QContextMenuEvent onRows(QContextMenuEvent::Mouse, CellCenter(1, 1),
+                                 m_pView->viewport()->mapToGlobal(CellCenter(1, 1)));
         QApplication::sendEvent(m_pView->viewport(), &onRows);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toPoint(), m_pView->viewport()->mapToGlobal(CellCenter(1, 1)));
         QHeaderView* header = m_pView->header();
-        QContextMenuEvent onHeader(QContextMenuEvent::Mouse, QPoint(10, 5), header->viewport()->mapToGlobal(QPoint(10, 5)));
+        QContextMenuEvent onHeader(QContextMenuEvent::Mouse, QPoint(10, 5),
+                                   header->viewport()->mapToGlobal(QPoint(10, 5)));
         QApplication::sendEvent(header->viewport(), &onHeader);
         QCOMPARE(spy.count(), 1);
     }

@@ -6,8 +6,8 @@
 
 #include <QDir>
 #include <QLabel>
-#include <QPushButton>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -47,7 +47,8 @@ private Q_SLOTS:
         TPopupMsgMngr mngr;
         const QRect work = TPopupMsgMngr::WorkArea();
         auto* p1 = mngr.ShowPopupMessage(QStringLiteral("first"), 1, QString(), 0, 0);
-        auto* p2 = mngr.ShowPopupMessage(QStringLiteral("second\nwith\nthree lines of some length"), 2, QString(), 0, 0);
+        auto* p2 = mngr.ShowPopupMessage(QStringLiteral("second\nwith\nthree lines of some length"), 2,
+                                         QString(), 0, 0);
         auto* p3 = mngr.ShowPopupMessage(QStringLiteral("third"), 3, QString(), 0, 0);
         // Newest at the bottom, 4 px from the work area's right and bottom edges and between popups.
         QCOMPARE(p3->frameGeometry().right(), work.right() - 4);
@@ -115,7 +116,8 @@ private Q_SLOTS:
         Bind(mngr, log);
         auto* keep = mngr.ShowPopupMessage(QStringLiteral("stays"), 1, QString(), 0, 0);
         QVERIFY(!keep->Timer1->isActive());
-        QPointer<TfmPopupMessageDlg> timed = mngr.ShowPopupMessage(QStringLiteral("goes"), 2, QString(), 0, 5000);
+        QPointer<TfmPopupMessageDlg> timed =
+            mngr.ShowPopupMessage(QStringLiteral("goes"), 2, QString(), 0, 5000);
         QVERIFY(timed->Timer1->isActive());
         QCOMPARE(timed->Timer1->interval(), 5000);
         const QPoint keepPos = keep->pos();
@@ -135,7 +137,8 @@ private Q_SLOTS:
         TPopupMsgMngr mngr;
         auto* small = mngr.ShowPopupMessage(QStringLiteral("Hi"), {}, QString(), 0, 0);
         QCOMPARE(small->size(), QSize(TfmPopupMessageDlg::MinWidth, TfmPopupMessageDlg::MinHeight));
-        const QString text = QStringLiteral("A much longer popup text that needs room\r\n is logged at 10:15.\r\nAnd a third line");
+        const QString text = QStringLiteral(
+            "A much longer popup text that needs room\r\n is logged at 10:15.\r\nAnd a third line");
         auto* big = mngr.ShowPopupMessage(text, {}, QString(), 20, 0);
         QCOMPARE(big->labText->font().pointSize(), 20);
         // Lines broken at each CR LF.
@@ -168,7 +171,8 @@ private Q_SLOTS:
         TCloseLog log;
         TPopupMsgMngr mngr;
         Bind(mngr, log);
-        auto* p = mngr.ShowPopupMessage(QStringLiteral("Ann\r\n has been 1 h.\r\nSum: 5.00."), 7, QString(), 0, 0);
+        auto* p =
+            mngr.ShowPopupMessage(QStringLiteral("Ann\r\n has been 1 h.\r\nSum: 5.00."), 7, QString(), 0, 0);
         QTest::mouseClick(p->labText, Qt::LeftButton);
         QCOMPARE(log.m_nReceipts, 1);
         QCOMPARE(log.m_pLastClicked, p);
@@ -205,7 +209,8 @@ private Q_SLOTS:
         const QDate date(2026, 11, 3);
         TfmAboutDlg dlg(nullptr, 0x04030201u, date);
         QCOMPARE(dlg.labProduct->text(), QStringLiteral("Tarvo (Velmo)"));
-        QCOMPARE(dlg.labVersion->text(), QStringLiteral("1.2.3.4 (%1)").arg(QLocale().toString(date, QLocale::ShortFormat)));
+        QCOMPARE(dlg.labVersion->text(),
+                 QStringLiteral("1.2.3.4 (%1)").arg(QLocale().toString(date, QLocale::ShortFormat)));
         QCOMPARE(dlg.imgIcon->pixmap().size(), QSize(32, 32));
         QVERIFY(dlg.labProduct->font().pointSizeF() > dlg.labVersion->font().pointSizeF());
         QVERIFY(TfmAboutDlg::BuildDate().isValid());
@@ -250,7 +255,8 @@ private Q_SLOTS:
         about.move(40, 40);
         QTest::qWait(300);
         const QRect r = about.frameGeometry().adjusted(-2, -2, 2, 2);
-        QVERIFY(screen->grabWindow(0, r.x(), r.y(), r.width(), r.height()).save(QDir(dir).filePath(QStringLiteral("about.png"))));
+        QVERIFY(screen->grabWindow(0, r.x(), r.y(), r.width(), r.height())
+                    .save(QDir(dir).filePath(QStringLiteral("about.png"))));
     }
 };
 

@@ -265,8 +265,6 @@ private Q_SLOTS:
         }
         QCOMPARE(m_pDoc->GetLogItemComment(lAnnIn), QStringLiteral("window seat"));
         const QByteArray lLog = DayLog();
-        QEXPECT_FAIL("with milliseconds",
-                     "the rewrite starts after the first line when the first event has milliseconds", Abort);
         QCOMPARE(lLog,
                  QByteArray("09:00:00 [in] \"Ann Lee\", 0 \"window seat\"\r\n09:05:00 [in] {0D}, 0\r\n"));
 

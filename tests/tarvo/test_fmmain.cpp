@@ -284,6 +284,8 @@ private Q_SLOTS:
         {
             TfmMain w(lFile, false);
             QVERIFY(w.DeferredStartup());
+            // Without a system tray (as offscreen) the window is shown: it is the only way to the program.
+            QCOMPARE(w.isVisible(), !w.HasTray());
             QVERIFY(w.Reader() && w.Reader()->Active());
             QVERIFY(w.windowTitle().endsWith(QStringLiteral(" (COM3)")));
 
