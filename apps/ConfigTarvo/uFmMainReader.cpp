@@ -317,8 +317,6 @@ bool TfmMain::OpenCardReader(bool AReport, bool& VRetryUseful) {
         UpdateActions();
         return false;
     }
-    if (m_oDoc->KorvelWiegand())
-        SetKorvelFormat();
     UpdateActions();
     return true;
 }

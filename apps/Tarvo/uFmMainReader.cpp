@@ -324,6 +324,8 @@ void TfmMain::StartKorvelPulse() {
             if (!m_aKorvelTimers[i]) {
                 m_aKorvelTimers[i] = new QTimer(this);
                 m_aKorvelTimers[i]->setSingleShot(true);
+                // A coarse timer may end a pulse up to 5 % early; the outputs drive a door or a beeper.
+                m_aKorvelTimers[i]->setTimerType(Qt::PreciseTimer);
                 m_aKorvelTimers[i]->setProperty("tag", i);
                 connect(m_aKorvelTimers[i], &QTimer::timeout, this, [this, i] { KorvelTimerTick(i); });
             }

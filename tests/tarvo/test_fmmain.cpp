@@ -13,9 +13,9 @@
 #include "tests/common/TestSupport.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
