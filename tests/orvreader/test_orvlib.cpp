@@ -121,7 +121,7 @@ TEST(OrvLibStart, VersionAndCountedInitialisation) {
 
 TEST(OrvLibStart, EveryFailureCodeHasAText) {
     // Every code the headers define, and those only the tool uses.
-    std::ifstream lHeader(std::filesystem::path(__FILE__).parent_path() / "../../orvreader/OrvBase.h");
+    std::ifstream lHeader(std::filesystem::path(TARVO_SOURCE_DIR) / "orvreader/OrvBase.h");
     ASSERT_TRUE(lHeader.good());
     std::stringstream lText;
     lText << lHeader.rdbuf();
