@@ -1,5 +1,8 @@
 #include "reader/uOrvMsgWindow.h"
 
+#include "orvreader/OrvPort.h"
+#include "reader/OrvPClasses.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QtDebug>
@@ -96,4 +99,16 @@ bool TOrvMsgWindow::event(QEvent* AEvent) {
     }
     --m_nDepth;
     return true;
+}
+
+HORV RegisterDetector(const TOrvMsgWindow& AWindow, std::uint32_t AEventMask, std::uint32_t AMessage,
+                      std::uint32_t ADevMask) {
+    TOrvP_DD_NOTIFY_SETTINGS lNotify{};
+    lNotify.nEventMask = AEventMask;
+    lNotify.pWindow = AWindow.Target();
+    lNotify.nMessage = AMessage;
+    lNotify.nDevMask = ADevMask;
+    HORV lDetector = 0;
+    CheckOrvResult(OrvP_DD_SetNotification(&lDetector, &lNotify));
+    return lDetector;
 }

@@ -48,3 +48,8 @@ private:
 // is set, the exception's text goes to the debug output.
 using TMsgWindowExceptionHandler = std::function<void(std::exception_ptr AError)>;
 void SetMsgWindowExceptionHandler(TMsgWindowExceptionHandler AHandler);
+
+// Registers a device detector that posts AMessage to AWindow for the events of AEventMask on devices of
+// ADevMask; returns its handle (closed with OrvP_CloseHandle). A refusal raises EOrvRError.
+HORV RegisterDetector(const TOrvMsgWindow& AWindow, std::uint32_t AEventMask, std::uint32_t AMessage,
+                      std::uint32_t ADevMask);

@@ -78,14 +78,7 @@ void TfmMain::StartDetector() {
         else if (AMsg == WM_RESCAN)
             RescanRequest();
     });
-    TOrvP_DD_NOTIFY_SETTINGS lNotify{};
-    lNotify.nEventMask = 0x3053;
-    lNotify.pWindow = m_oDetectorWnd->Target();
-    lNotify.nMessage = WM_DETECTOR;
-    lNotify.nDevMask = READER_DEVICE_MASK;
-    HORV hDetector = 0;
-    CheckOrvResult(OrvP_DD_SetNotification(&hDetector, &lNotify));
-    m_hRdDetector = hDetector;
+    m_hRdDetector = RegisterDetector(*m_oDetectorWnd, 0x3053, WM_DETECTOR, READER_DEVICE_MASK);
 
     OrvP_DD_Refresh(0);
     RescanPorts(true);

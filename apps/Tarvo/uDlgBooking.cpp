@@ -1,4 +1,5 @@
 #include "apps/Tarvo/uDlgBooking.h"
+#include "gui/uDialogButtons.h"
 
 #include "frontdesk/uTarvoDoc.h"
 #include "gui/uErrorBox.h"
@@ -80,16 +81,7 @@ void TfrmBookingDlg::CreateControls() {
     lLayout->addLayout(lGrid);
     lLayout->addStretch(1);
 
-    auto* lButtons = new QHBoxLayout;
-    lButtons->addStretch(1);
-    btnOk = new QPushButton(QStringLiteral("OK"), this);
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnOk->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    lButtons->addWidget(btnOk);
-    lButtons->addWidget(btnCancel);
-    lLayout->addLayout(lButtons);
+    lLayout->addLayout(MakeOkCancelRow(this, btnOk, btnCancel));
 
     connect(chkEnabled, &QCheckBox::toggled, this, &TfrmBookingDlg::UpdateEnabled);
     connect(btnOk, &QPushButton::clicked, this, &TfrmBookingDlg::btnOkClick);

@@ -1,6 +1,7 @@
 // The comment dialog of a check-in entry of the day's log.
 
 #include "apps/Tarvo/uDlgBooking.h"
+#include "gui/uDialogButtons.h"
 
 #include "frontdesk/uTarvoDoc.h"
 #include "gui/uErrorBox.h"
@@ -29,16 +30,7 @@ TfmLogItemDlg::TfmLogItemDlg(QWidget* AOwner, TTarvoDoc& ADoc, TDateTime ATime)
     lLayout->addWidget(labComment);
     lLayout->addWidget(edtComment);
     lLayout->addStretch(1);
-    auto* lButtons = new QHBoxLayout;
-    lButtons->addStretch(1);
-    btnOk = new QPushButton(QStringLiteral("OK"), this);
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnOk->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    lButtons->addWidget(btnOk);
-    lButtons->addWidget(btnCancel);
-    lLayout->addLayout(lButtons);
+    lLayout->addLayout(MakeOkCancelRow(this, btnOk, btnCancel));
     setFixedSize(466, 112);
 
     connect(btnOk, &QPushButton::clicked, this, &TfmLogItemDlg::btnOkClick);

@@ -1,4 +1,5 @@
 #include "apps/Tarvo/uDlgSettings.h"
+#include "gui/uDialogButtons.h"
 
 #include "base/uAutorun.h"
 #include "base/uExceptions.h"
@@ -44,16 +45,7 @@ void TfmSettingsDlg::CreateControls() {
     pcSettings->addTab(CreateCameraPage(), QStringLiteral("Camera"));
     lLayout->addWidget(pcSettings);
 
-    auto* lButtons = new QHBoxLayout;
-    lButtons->addStretch(1);
-    btnOk = new QPushButton(QStringLiteral("OK"), this);
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnOk->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    lButtons->addWidget(btnOk);
-    lButtons->addWidget(btnCancel);
-    lLayout->addLayout(lButtons);
+    lLayout->addLayout(MakeOkCancelRow(this, btnOk, btnCancel));
 
     connect(btnOk, &QPushButton::clicked, this, &TfmSettingsDlg::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject); // Esc rejects too

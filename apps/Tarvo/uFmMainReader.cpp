@@ -63,14 +63,7 @@ bool TfmMain::StartReaderLibrary() {
         if (AMsg == WM_DETECTOR)
             DetectorMessage();
     });
-    TOrvP_DD_NOTIFY_SETTINGS lNotify{};
-    lNotify.nEventMask = 0x3001;
-    lNotify.pWindow = m_oDetectorWnd->Target();
-    lNotify.nMessage = WM_DETECTOR;
-    lNotify.nDevMask = READER_DEVICE_MASK;
-    HORV hDetector = 0;
-    CheckOrvResult(OrvP_DD_SetNotification(&hDetector, &lNotify));
-    m_hRdDetector = hDetector;
+    m_hRdDetector = RegisterDetector(*m_oDetectorWnd, 0x3001, WM_DETECTOR, READER_DEVICE_MASK);
 
     m_oRd = std::make_unique<TOrvReader>();
     m_oRd->SetOnCardInsert([this](TOrvReader*, const TOrvR_CARD_INFO* AInfo) {
