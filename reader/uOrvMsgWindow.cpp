@@ -112,3 +112,16 @@ HORV RegisterDetector(const TOrvMsgWindow& AWindow, std::uint32_t AEventMask, st
     CheckOrvResult(OrvP_DD_SetNotification(&lDetector, &lNotify));
     return lDetector;
 }
+
+void CloseDetector(HORV& VDetector, std::unique_ptr<TOrvMsgWindow>& VWindow) {
+    if (VDetector != 0)
+        OrvP_CloseHandle(VDetector);
+    VDetector = 0;
+    if (!VWindow)
+        return;
+    VWindow->Detach();
+    if (VWindow->InWndProc())
+        VWindow.release()->deleteLater();
+    else
+        VWindow.reset();
+}

@@ -10,6 +10,7 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 
 class TOrvMsgWindow : public QObject {
@@ -53,3 +54,6 @@ void SetMsgWindowExceptionHandler(TMsgWindowExceptionHandler AHandler);
 // ADevMask; returns its handle (closed with OrvP_CloseHandle). A refusal raises EOrvRError.
 HORV RegisterDetector(const TOrvMsgWindow& AWindow, std::uint32_t AEventMask, std::uint32_t AMessage,
                       std::uint32_t ADevMask);
+// Closes a detector registration (when there is one) and frees its window; a window that is inside its
+// own window procedure (a message box there) is freed by the event loop instead.
+void CloseDetector(HORV& VDetector, std::unique_ptr<TOrvMsgWindow>& VWindow);

@@ -87,14 +87,7 @@ void TfmMain::StartDetector() {
 void TfmMain::FinishReaderLibrary() {
     if (!m_fOrvRInit)
         return;
-    if (m_hRdDetector != 0)
-        OrvP_CloseHandle(m_hRdDetector);
-    m_hRdDetector = 0;
-    if (m_oDetectorWnd) {
-        m_oDetectorWnd->Detach();
-        // It may be inside its own window procedure (a message box there): freed by the event loop.
-        m_oDetectorWnd.release()->deleteLater();
-    }
+    CloseDetector(m_hRdDetector, m_oDetectorWnd);
     OrvR_Finalyze();
     m_fOrvRInit = false;
 }

@@ -78,16 +78,7 @@ bool TfmMain::StartReaderLibrary() {
 void TfmMain::FinishReaderLibrary() {
     if (!m_fOrvRInit)
         return;
-    if (m_hRdDetector != 0)
-        OrvP_CloseHandle(m_hRdDetector);
-    m_hRdDetector = 0;
-    if (m_oDetectorWnd) {
-        m_oDetectorWnd->Detach();
-        if (m_oDetectorWnd->InWndProc())
-            m_oDetectorWnd.release()->deleteLater(); // still on the stack below us
-        else
-            m_oDetectorWnd.reset();
-    }
+    CloseDetector(m_hRdDetector, m_oDetectorWnd);
     OrvR_Finalyze();
     m_fOrvRInit = false;
 }
