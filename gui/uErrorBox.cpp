@@ -13,3 +13,13 @@ void ShowErrorBox(QWidget* AOwner, const QString& AMessage) {
 void ShowException(QWidget* AOwner, const std::exception& AError) {
     ShowErrorBox(AOwner, QString::fromUtf8(AError.what()));
 }
+
+void ShowExceptionPtr(QWidget* AOwner, std::exception_ptr AError) {
+    try {
+        std::rethrow_exception(AError);
+    } catch (const std::exception& e) {
+        ShowException(AOwner, e);
+    } catch (...) {
+        ShowErrorBox(AOwner, QStringLiteral("Unknown error."));
+    }
+}

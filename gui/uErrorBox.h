@@ -10,3 +10,6 @@ class QString;
 void ShowErrorBox(QWidget* AOwner, const QString& AMessage);
 // The message of AError (this system's exceptions carry translated texts).
 void ShowException(QWidget* AOwner, const std::exception& AError);
+// The same for an exception caught elsewhere (one escaping a window procedure); any other object thrown
+// reads "Unknown error.".
+void ShowExceptionPtr(QWidget* AOwner, std::exception_ptr AError);

@@ -25,15 +25,8 @@ int main(int argc, char* argv[]) {
 
     auto lMain = std::make_unique<ConfigTarvo::TfmMain>();
     QPointer<ConfigTarvo::TfmMain> lWindow = lMain.get();
-    SetMsgWindowExceptionHandler([lWindow](std::exception_ptr AError) {
-        try {
-            std::rethrow_exception(AError);
-        } catch (const std::exception& e) {
-            ShowException(lWindow.data(), e);
-        } catch (...) {
-            ShowErrorBox(lWindow.data(), QStringLiteral("Unknown error."));
-        }
-    });
+    SetMsgWindowExceptionHandler(
+        [lWindow](std::exception_ptr AError) { ShowExceptionPtr(lWindow.data(), AError); });
     QObject::connect(
         lMain.get(), &ConfigTarvo::TfmMain::endRequested, &lApp,
         [](int AExitCode) { QCoreApplication::exit(AExitCode); }, Qt::QueuedConnection);

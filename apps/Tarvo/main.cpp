@@ -71,15 +71,8 @@ int main(int argc, char* argv[]) {
 
     auto lMain = std::make_unique<TfmMain>();
     QPointer<TfmMain> lWindow = lMain.get();
-    SetMsgWindowExceptionHandler([lWindow](std::exception_ptr AError) {
-        try {
-            std::rethrow_exception(AError);
-        } catch (const std::exception& e) {
-            ShowException(lWindow.data(), e);
-        } catch (...) {
-            ShowErrorBox(lWindow.data(), QStringLiteral("Unknown error."));
-        }
-    });
+    SetMsgWindowExceptionHandler(
+        [lWindow](std::exception_ptr AError) { ShowExceptionPtr(lWindow.data(), AError); });
 
     std::unique_ptr<QSocketNotifier> lSignals;
     if (InstallExitSignals()) {

@@ -4,6 +4,7 @@
 
 #include "base/uKeyNum.h"
 #include "config/uTarvoDoc.h"
+#include "tests/common/DialogScript.h"
 #include "tests/common/TestSupport.h"
 
 #include <QComboBox>
@@ -21,37 +22,6 @@
 using namespace ConfigTarvo;
 
 namespace {
-
-// Closes every message box that opens while it lives and keeps its text and icon.
-class TBoxCatcher {
-public:
-    TBoxCatcher() {
-        m_oTimer.setInterval(5);
-        QObject::connect(&m_oTimer, &QTimer::timeout, [this] {
-            if (auto* lBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                m_aTexts << lBox->text();
-                m_aIcons << lBox->icon();
-                lBox->done(QMessageBox::Ok);
-            }
-        });
-        m_oTimer.start();
-    }
-    QStringList m_aTexts;
-    QList<QMessageBox::Icon> m_aIcons;
-
-private:
-    QTimer m_oTimer;
-};
-
-// Runs ADlg modally; AScript acts on it once it is shown. The result of exec().
-int RunDlg(QDialog& ADlg, std::function<void()> AScript) {
-    QTimer::singleShot(0, &ADlg, [&] {
-        AScript();
-        if (ADlg.isVisible())
-            ADlg.reject(); // a script that left the dialog open ends as Cancel
-    });
-    return ADlg.exec();
-}
 
 TOrv_KEYNUM Key(const char* AHex) {
     TOrv_KEYNUM lNumber{};
