@@ -3,14 +3,21 @@
 #include "base/uSingleInstance.h"
 #include "tests/common/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <future>
+#include <map>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -193,4 +200,140 @@ TEST_F(SingleInstance, HandOverStartsTheProgramWithNewWindowAndLeavesNoLockBehin
     }
 }
 
+// The event loop a listener needs (the tests above run without one).
+void EnsureEventLoop() {
+    static int s_nArgc = 1;
+    static char s_sName[] = "test_singleinstance";
+    static char* s_aArgv[] = {s_sName, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(s_nArgc, s_aArgv); // lives for the rest of the test program
+}
+
+// Runs ARequest on another thread, as a second start would, while this thread serves the listeners.
+template <class T> T WhileServing(const std::function<T()>& ARequest) {
+    std::future<T> result = std::async(std::launch::async, ARequest);
+    while (result.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return result.get();
+}
+
+QString SocketPath(const TTempDir& ARuntime, const QString& AClass) {
+    return ARuntime.Path() + QStringLiteral("/tarvo/") + AClass + QStringLiteral(".socket");
+}
+
+// A raw client: sends ABytes, then reads until the listener closes the connection; what it answered.
+QByteArray RawRequest(const QString& APath, const QByteArray& ABytes) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(APath);
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    QByteArray answer = "no connection";
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
+        answer.clear();
+        (void)::send(fd, ABytes.constData(), size_t(ABytes.size()), MSG_NOSIGNAL);
+        ::shutdown(fd, SHUT_WR); // nothing more comes: a request without its line end is incomplete
+        char buf[64];
+        ssize_t n;
+        while ((n = ::recv(fd, buf, sizeof(buf), 0)) > 0)
+            answer.append(buf, n);
+    }
+    ::close(fd);
+    return answer;
+}
+
 } // namespace
+
+TEST_F(SingleInstance, ASecondStartAsksTheProgramWhoseWindowItFound) {
+    EnsureEventLoop();
+    struct TCase {
+        QStringList aWindows; // programs running, each with its window and listener
+        QStringList aSearch;  // the second start's search order
+        QString sAsked;       // the one that must be asked to show its window
+    };
+    const TCase cases[] = {
+        {{"Tarvo"}, {"Tarvo", "ConfigTarvo"}, "Tarvo"},
+        {{"ConfigTarvo"}, {"Tarvo", "ConfigTarvo"}, "ConfigTarvo"},
+        {{"Tarvo", "ConfigTarvo"}, {"ConfigTarvo", "Tarvo"}, "ConfigTarvo"},
+        {{"Tarvo", "ConfigTarvo"}, {"Tarvo", "ConfigTarvo"}, "Tarvo"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.aSearch.join(',').toStdString() + " finds " + c.sAsked.toStdString());
+        std::map<QString, int> shown;
+        std::vector<std::unique_ptr<TMainWindowPresence>> windows;
+        std::vector<std::unique_ptr<TInstanceListener>> listeners;
+        for (const QString& cls : c.aWindows) {
+            windows.push_back(std::make_unique<TMainWindowPresence>(cls));
+            listeners.push_back(std::make_unique<TInstanceListener>(cls, [&shown, cls] { ++shown[cls]; }));
+            ASSERT_TRUE(listeners.back()->IsListening());
+        }
+        EXPECT_TRUE(WhileServing<bool>([&] { return ActivateRunningInstance(c.aSearch); }));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(shown, (std::map<QString, int>{{c.sAsked, 1}}));
+        listeners.clear();
+        // A program gone takes its socket with it; a window without a listener answers nothing.
+        for (const QString& cls : c.aWindows)
+            EXPECT_FALSE(QFile::exists(SocketPath(m_oRuntime, cls)));
+        EXPECT_FALSE(WhileServing<bool>([&] { return ActivateRunningInstance(c.aSearch, 500); }));
+    }
+    // No window at all: nobody is asked.
+    EXPECT_FALSE(ActivateRunningInstance(cClasses, 500));
+}
+
+TEST_F(SingleInstance, ARequestNobodyServesEndsAtItsDeadline) {
+    EnsureEventLoop();
+    TMainWindowPresence window(QStringLiteral("Tarvo"));
+    int shown = 0;
+    const QString path = SocketPath(m_oRuntime, QStringLiteral("Tarvo"));
+    const QString kept = path + QStringLiteral(".kept");
+    auto listener = std::make_unique<TInstanceListener>(QStringLiteral("Tarvo"), [&] { ++shown; });
+    ASSERT_TRUE(listener->IsListening());
+    // A program that is busy (its event loop does not run): the request waits only until its deadline.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ActivateRunningInstance(cClasses, 300));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+    QCoreApplication::processEvents();
+    // A program that died leaves its socket file behind (kept here by a second name while it ends).
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(kept).constData()), 0);
+    listener.reset();
+    ASSERT_EQ(::rename(QFile::encodeName(kept).constData(), QFile::encodeName(path).constData()), 0);
+    // Nobody accepts on the stale socket.
+    EXPECT_TRUE(QFile::exists(SocketPath(m_oRuntime, QStringLiteral("Tarvo"))));
+    EXPECT_FALSE(ActivateRunningInstance(cClasses, 300));
+    // The next program of the class takes the name over.
+    TInstanceListener next(QStringLiteral("Tarvo"), [&] { ++shown; });
+    ASSERT_TRUE(next.IsListening());
+    const int before = shown;
+    EXPECT_TRUE(WhileServing<bool>([&] { return ActivateRunningInstance(cClasses); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, before + 1);
+}
+
+TEST_F(SingleInstance, OnlyTheShowRequestShowsTheWindow) {
+    EnsureEventLoop();
+    int shown = 0;
+    TInstanceListener listener(QStringLiteral("Tarvo"), [&] { ++shown; });
+    ASSERT_TRUE(listener.IsListening());
+    const QString path = SocketPath(m_oRuntime, QStringLiteral("Tarvo"));
+    struct TCase {
+        QByteArray sSent;
+        QByteArray sAnswer;
+        int nShown;
+    };
+    const TCase cases[] = {
+        {"show\n", "shown\n", 1},
+        {"shown\n", "", 0},
+        {"SHOW\n", "", 0},
+        {"show", "", 0},               // no line end
+        {QByteArray(200, 'x'), "", 0}, // an endless line is cut off at the cap
+        {"", "", 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.sSent.left(20).toStdString());
+        const int before = shown;
+        const QByteArray answer = WhileServing<QByteArray>([&] { return RawRequest(path, c.sSent); });
+        QCoreApplication::processEvents();
+        EXPECT_EQ(answer, c.sAnswer);
+        EXPECT_EQ(shown - before, c.nShown);
+    }
+}
