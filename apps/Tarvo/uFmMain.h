@@ -10,6 +10,7 @@
 #include "frontdesk/uReceiptData.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,7 @@
 
 class QAction;
 class QLineEdit;
+class QMessageBox;
 class QMenu;
 class QSystemTrayIcon;
 class QTabWidget;
@@ -33,6 +35,7 @@ class TOrvMsgWindow;
 class TOrvReader;
 class TPopupMsgMngr;
 class TfmPopupMessageDlg;
+class TInstanceListener;
 struct TOrvR_CARD_INFO;
 struct TOrvP_PORT_INFO;
 
@@ -206,4 +209,41 @@ private:
     std::uint32_t m_nKorvelState = 0;
     std::array<bool, 4> m_aKorvelPulseIdle{}; // idle state of each output's running pulse
     bool m_fExit = false;
+
+    // ---- desk conduct: write-failure box, closing, reader lost and back, second start ---------------
+    // (uFmMainDesk.cpp)
+public:
+    // The write-failure box while it is open, else null.
+    QMessageBox* WriteErrorBox() const;
+    // Whether the configured reader is not connected now (the tray icon shows it).
+    bool ReaderLost() const { return m_fReaderLost; }
+    // A second start asked for the main window: shown as "show" does.
+    void ShowForSecondStart();
+    // The text of the last tray message shown (empty when none).
+    const QString& LastTrayMessage() const { return m_sLastTrayMessage; }
+
+private:
+    void QueueWriteError(const QString& AMessage);
+    void LogWriteError(const QString& AMessage);
+    QString WriteErrorText() const;
+    void ShowTrayMessage(const QString& ATitle, const QString& AText, bool AWarning);
+    bool ConfirmExit();
+    // Follows the session's state after anything that may have opened or closed it: the tray icon,
+    // the lost popup and tray message, the back popup. AReason is appended to the lost message.
+    void UpdateReaderState(const QString& AReason = QString());
+    void ReportReaderNotFound();
+    void ShowLoadProblems();
+    QString ReaderPlace() const;
+
+    QPointer<QMessageBox> m_pWriteBox; // the open write-failure box
+    int m_nWriteMore = 0;              // failures counted into it beyond the ones it lists
+    QString m_sDebugLogError;          // why the debug log could not take them, when it could not
+    bool m_fCloseTold = false;         // the first close to the tray has said where the desk went
+    bool m_fReaderLost = false;
+    bool m_fReaderWasOpen = false; // a lost message needs a reader that was reading
+    bool m_fLostShown = false;     // the lost popup was shown; a back popup follows
+    QString m_sLostPort;
+    QPointer<TfmPopupMessageDlg> m_pLostPopup;
+    QString m_sLastTrayMessage;
+    std::unique_ptr<TInstanceListener> m_oListener;
 };
