@@ -82,6 +82,12 @@ public:
     // a save. LoadError() is the error's message.
     bool LoadFailed() const { return m_fLoadFailed; }
     const QString& LoadError() const { return m_sLoadError; }
+    // What keeps the desk from billing or recognising cards after a complete load, one sentence each
+    // for the operator, naming the file: a data file that is not one, no tariff zone, a cost or start
+    // time that did not read, no card read from a non-empty list. Empty when there is no file (a first
+    // start) and after a load that stopped at an error (LoadError() tells that one). Filled by Open and
+    // LoadFromXml (uTarvoDocFile.cpp).
+    QStringList LoadProblems() const { return m_aLoadProblems; }
 
     // ---- data file ---------------------------------------------------------------------------------
     void LoadFromFile(const QString& AFileName);
@@ -404,6 +410,7 @@ private:
     int m_nOpenRef = 0;
     bool m_fLoadFailed = false;
     QString m_sLoadError;
+    QStringList m_aLoadProblems;
     TDocEvent FOnUserIn;
     TDocEvent FOnUserOut;
 
