@@ -5,6 +5,9 @@
 #include "base/uLocale.h"
 #include "base/uScanFormat.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <limits>
 
@@ -62,6 +65,18 @@ bool IdOfItemName(QStringView AName, std::int32_t& VId) {
 // it.
 QString Borrowed(QStringView AText) {
     return AText.isEmpty() ? QString() : QString::fromRawData(AText.data(), AText.size());
+}
+
+// A value as messages quote it: a hand-edited file may hold anything, so long values are cut.
+QString QuotedValue(QStringView AValue) {
+    constexpr qsizetype kMaxShown = 40;
+    QString lText = AValue.size() > kMaxShown ? AValue.left(kMaxShown).toString() + QStringLiteral("...")
+                                              : AValue.toString();
+    return QLatin1Char('"') + lText + QLatin1Char('"');
+}
+
+QString ShownFileName(const QString& AFileName) {
+    return QLatin1Char('"') + QDir::toNativeSeparators(AFileName) + QLatin1Char('"');
 }
 
 } // namespace
@@ -132,10 +147,18 @@ QString PointFloatToXml(Extended AValue) {
 }
 
 Extended XmlToPointFloat(const QString& AText) {
+    Extended lValue = 0;
+    return TryXmlToPointFloat(AText, lValue) ? lValue : 0;
+}
+
+bool TryXmlToPointFloat(const QString& AText, Extended& VValue) {
     QString lText = AText;
     lText.replace(QLatin1Char('.'), DecimalSeparator());
     Extended lValue = 0;
-    return TryStrToFloat(lText, lValue) ? lValue : 0;
+    if (!TryStrToFloat(lText, lValue))
+        return false;
+    VValue = lValue;
+    return true;
 }
 
 QString HourMinToXml(TTime AValue) {
@@ -196,14 +219,65 @@ TMXNode* FindRootForLoad(TMemXml& AXml, std::int32_t& VMinor) {
     if (!lRoot)
         return nullptr;
     std::int32_t lMajor = 0, lMinor = 0;
-    const int lCount = ScanFormat(lRoot->GetNodeAttr(QStringLiteral("version")), QStringLiteral("%d.%d"),
-                                  {&lMajor, &lMinor});
+    const QString lVersion = lRoot->GetNodeAttr(QStringLiteral("version"));
+    const int lCount = ReadDataValue(QStringLiteral("the element Tarvo"), "version", lVersion, [&] {
+        return ScanFormat(lVersion, QStringLiteral("%d.%d"), {&lMajor, &lMinor});
+    });
     // A bare major version "1" is read too (as 1.0): saving keeps such a root's children, so leaving them
     // unread would let the next save put defaults over the settings and delete every zone and card.
     if (lCount < 1 || lMajor != 1)
         return nullptr;
     VMinor = lMinor;
     return lRoot;
+}
+
+QString DataRootProblem(TMemXml& AXml, const QString& AFileName) {
+    if (!AXml.FileName().isEmpty() && !QFileInfo::exists(AXml.FileName()))
+        return QString();
+    const QString lLoss = QStringLiteral(
+        ": nothing in it was read, so every stay would be billed 0 and no card would be recognised.");
+    const QString lFile = ShownFileName(AFileName);
+    TMXNode* lRoot = AXml.RootNode().ChildNodes().GetNodeByName(QLatin1String(DATA_ROOT_NAME));
+    if (!lRoot) {
+        const QFileInfo lInfo(AXml.FileName());
+        if (!AXml.FileName().isEmpty() && lInfo.size() == 0)
+            return QStringLiteral("The data file %1 is empty").arg(lFile) + lLoss;
+        return QStringLiteral("%1 is not an XML data file of Tarvo (it has no Tarvo element)").arg(lFile) +
+               lLoss;
+    }
+    std::int32_t lMinor = 0;
+    try {
+        if (FindRootForLoad(AXml, lMinor))
+            return QString();
+    } catch (const EConvertError&) {
+        // The load itself reports a version it cannot convert.
+        return QString();
+    }
+    const QString lVersion = lRoot->GetNodeAttr(QStringLiteral("version"));
+    if (lVersion.isEmpty())
+        return QStringLiteral("The data file %1 has no version").arg(lFile) + lLoss;
+    return QStringLiteral("The data file %1 has the version %2, which this program does not read")
+               .arg(lFile, QuotedValue(lVersion)) +
+           lLoss;
+}
+
+QString DataItemText(const char* AKind, const QString& AName, const QString& AElement) {
+    if (AName.isEmpty())
+        return QStringLiteral("%1 %2").arg(QLatin1String(AKind), AElement);
+    return QStringLiteral("%1 %2 (%3)").arg(QLatin1String(AKind), QuotedValue(AName), AElement);
+}
+
+void RaiseDataValueError(const QString& AItem, const char* AAttr, const QString& AValue,
+                         const QString& AReason) {
+    // An attribute is quoted as it stands in the file; "text" is the element's own text.
+    const QString lWhat = qstrcmp(AAttr, "text") == 0
+                              ? QStringLiteral("the text ") + QuotedValue(AValue)
+                              : QLatin1String(AAttr) + QLatin1Char('=') + QuotedValue(AValue);
+    throw EConvertError(QStringLiteral("%1 has %2 (%3)").arg(AItem, lWhat, AReason));
+}
+
+QString DataLoadErrorText(const QString& AFileName, const QString& AError) {
+    return QStringLiteral("The data file %1 could not be read: %2.").arg(ShownFileName(AFileName), AError);
 }
 
 TMXNode& PrepareRootForSave(TMemXml& AXml) {
@@ -230,7 +304,8 @@ TMXNode& PrepareRootForSave(TMemXml& AXml) {
     return lRoot;
 }
 
-void LoadZonesFromXml(const TMXNode& ATimeZones, TTimeZoneList& AList) {
+void LoadZonesFromXml(const TMXNode& ATimeZones, TTimeZoneList& AList, const QString& AFileName,
+                      QStringList* VProblems) {
     const TMXNodeList& lItems = ATimeZones.ChildNodes();
     for (int i = 0; i < lItems.Count(); ++i) {
         std::int32_t lId = 0;
@@ -240,14 +315,40 @@ void LoadZonesFromXml(const TMXNode& ATimeZones, TTimeZoneList& AList) {
         auto lZone = std::make_unique<TTarvoTimeZone>();
         lZone->m_nId = lId;
         lZone->m_sName = lNode.GetNodeAttr(QStringLiteral("name"));
-        XmlToHourMin(Borrowed(lNode.GetNodeAttrView(QStringLiteral("startTime"))), lZone->m_tStartTime);
-        lZone->m_nBaseCost = XmlToPointFloat(Borrowed(lNode.GetNodeAttrView(QStringLiteral("baseCost"))));
-        lZone->m_nMinCost = XmlToPointFloat(Borrowed(lNode.GetNodeAttrView(QStringLiteral("minCost"))));
+        // Built only when a message needs it: the lists of a data file can be long.
+        const auto lItemText = [&] { return DataItemText("time zone", lZone->m_sName, lItems.Get(i)); };
+        // A value that is missing or does not convert leaves the zone's field as it is; the operator is
+        // told which, since the zone then bills from 00:00 or at a cost of 0.
+        const auto lNote = [&](const char* AWhat, QStringView AValue, const char* ATaken) {
+            if (!VProblems)
+                return;
+            const QString lHow = AValue.isEmpty()
+                                     ? QStringLiteral("is missing")
+                                     : QStringLiteral("could not be read (%1)").arg(QuotedValue(AValue));
+            VProblems->append(QStringLiteral("The %1 of %2 in %3 %4: it is taken as %5.")
+                                  .arg(QLatin1String(AWhat), lItemText(), ShownFileName(AFileName), lHow,
+                                       QLatin1String(ATaken)));
+        };
+        const QStringView lStart = lNode.GetNodeAttrView(QStringLiteral("startTime"));
+        bool lStartRead = false;
+        try {
+            lStartRead = XmlToHourMin(Borrowed(lStart), lZone->m_tStartTime);
+        } catch (const EConvertError& E) {
+            RaiseDataValueError(lItemText(), "startTime", lStart.toString(), E.Message());
+        }
+        if (!lStartRead)
+            lNote("start time", lStart, "00:00");
+        const QStringView lBase = lNode.GetNodeAttrView(QStringLiteral("baseCost"));
+        if (!TryXmlToPointFloat(Borrowed(lBase), lZone->m_nBaseCost))
+            lNote("base cost", lBase, "0");
+        const QStringView lMin = lNode.GetNodeAttrView(QStringLiteral("minCost"));
+        if (!TryXmlToPointFloat(Borrowed(lMin), lZone->m_nMinCost))
+            lNote("minimum cost", lMin, "0");
         AList.Add(std::move(lZone));
     }
 }
 
-std::int32_t LoadCardsFromXml(const TMXNode& ACards, TCardList& AList) {
+std::int32_t LoadCardsFromXml(const TMXNode& ACards, TCardList& AList, bool AKeepUnnumbered) {
     std::int32_t lMaxLevel = 0;
     const TMXNodeList& lItems = ACards.ChildNodes();
     for (int i = 0; i < lItems.Count(); ++i) {
@@ -255,11 +356,11 @@ std::int32_t LoadCardsFromXml(const TMXNode& ACards, TCardList& AList) {
         if (!IdOfItemName(lItems.NameView(i), lId))
             continue;
         const TMXNode& lNode = *lItems.GetNode(i);
-        // A missing or empty number would parse to length 0, which equals every key presented: such a
-        // card is skipped like one whose number does not parse.
+        // A missing or empty number parses to length 0, which equals every key presented: such a card is
+        // only kept where the owner can give it a number, never where keys are matched.
         TOrv_KEYNUM lNumber{};
         const QStringView lNumberText = lNode.GetNodeAttrView(QStringLiteral("number"));
-        if (lNumberText.isEmpty() || !HexToKeyNum(Borrowed(lNumberText), lNumber))
+        if (lNumberText.isEmpty() ? !AKeepUnnumbered : !HexToKeyNum(Borrowed(lNumberText), lNumber))
             continue;
         auto lCard = std::make_unique<TCard>();
         lCard->m_Number = lNumber;

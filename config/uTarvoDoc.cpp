@@ -184,7 +184,16 @@ int TTarvoDoc::FindTimeZoneByTime(TTime ATime) const {
 }
 
 int TTarvoDoc::FindCardByNumber(const TOrv_KEYNUM& ANumber) const {
-    return m_oCards.FindByNumber(ANumber);
+    // A number of length 0 (a card read from the file without one) equals every number over the common
+    // length: it is never a match, and an empty number finds nothing.
+    if (ANumber[0] == 0)
+        return -1;
+    for (int i = 0; i < m_oCards.Count(); ++i) {
+        const TOrv_KEYNUM& lNumber = m_oCards.GetCard(i)->m_Number;
+        if (lNumber[0] != 0 && SameKeyNum(lNumber, ANumber))
+            return i;
+    }
+    return -1;
 }
 
 int TTarvoDoc::FindCardByUserName(const QString& AName) const {

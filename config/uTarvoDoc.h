@@ -114,9 +114,10 @@ public:
 
     // Index of the first match, or -1. Names compare without regard to case (Unicode case folding).
     int FindTimeZoneByName(const QString& AName) const;
-    int FindTimeZoneByTime(TTime ATime) const;              // same time of day to the millisecond
-    int FindCardByNumber(const TOrv_KEYNUM& ANumber) const; // key number equality (common length)
-    int FindCardByUserName(const QString& AName) const;     // empty finds the first card without name
+    int FindTimeZoneByTime(TTime ATime) const; // same time of day to the millisecond
+    // Key number equality (common length); cards without a number never match, an empty one finds none.
+    int FindCardByNumber(const TOrv_KEYNUM& ANumber) const;
+    int FindCardByUserName(const QString& AName) const; // empty finds the first card without name
 
 private:
     void LoadFromXmlUnguarded(TMemXml& AXml);

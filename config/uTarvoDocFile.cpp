@@ -101,7 +101,13 @@ void TTarvoDoc::LoadFromXml(TMemXml& AXml) {
     m_fLoadFailed = false;
     m_sLoadError.clear();
     try {
-        LoadFromXmlUnguarded(AXml);
+        try {
+            LoadFromXmlUnguarded(AXml);
+        } catch (const EConvertError& E) {
+            // A value stopped the reading: the message names the file as well as the item and value.
+            throw EConvertError(
+                DataLoadErrorText(AXml.FileName().isEmpty() ? m_sFileName : AXml.FileName(), E.Message()));
+        }
     } catch (...) {
         m_fLoadFailed = true;
         m_sLoadError = MessageOf(std::current_exception());
@@ -128,8 +134,11 @@ void TTarvoDoc::LoadFromXmlUnguarded(TMemXml& AXml) {
             XmlToLangId(lMain->GetNodeAttr(QStringLiteral("language")), lLang) ? lLang : LANG_NONE_CHOSEN;
         m_nKeyView = XmlToInt(lMain->GetNodeAttr(QStringLiteral("keyView")), lInt) ? lInt : 0;
         m_nKeyEditFormat = XmlToInt(lMain->GetNodeAttr(QStringLiteral("keyEditFormatId")), lInt) ? lInt : 0;
-        if (const TMXNode* lStart = lMain->ChildNodes().GetNodeByName(S_STARTDAY))
-            XmlToHourMin(lStart->GetNodeText(), m_tStartDay);
+        if (const TMXNode* lStart = lMain->ChildNodes().GetNodeByName(S_STARTDAY)) {
+            const QString lText = lStart->GetNodeText();
+            ReadDataValue(QStringLiteral("Main/StartDayTime"), "text", lText,
+                          [&] { return XmlToHourMin(lText, m_tStartDay); });
+        }
     }
 
     if (const TMXNode* lReader = lSections.GetNodeByName(S_READER)) {
@@ -144,13 +153,14 @@ void TTarvoDoc::LoadFromXmlUnguarded(TMemXml& AXml) {
     }
 
     if (const TMXNode* lZones = lSections.GetNodeByName(S_TIMEZONES))
-        LoadZonesFromXml(*lZones, m_oTZs);
+        LoadZonesFromXml(*lZones, m_oTZs, AXml.FileName());
 
     if (const TMXNode* lCards = lSections.GetNodeByName(S_CARDS)) {
         if (XmlToInt(lCards->GetNodeAttr(QStringLiteral("RdMode")), lInt) && lInt >= crm_Inactive &&
             lInt <= crm_Delete)
             m_nCardRdMode = static_cast<TCardRdMode>(lInt);
-        LoadCardsFromXml(*lCards, m_oCards);
+        // A card without a number is kept and listed, so that the owner can give it one.
+        LoadCardsFromXml(*lCards, m_oCards, true);
     }
 }
 
@@ -189,7 +199,10 @@ void TTarvoDoc::SaveToXml(TMemXml& AXml) const {
     TMXNode& lCards = *lSections.FindNode(S_CARDS, true);
     lCards.SetNodeAttr(QStringLiteral("RdMode"), IntToXml(m_nCardRdMode));
     RewriteItems(lCards, m_oCards, [](TMXNode& ANode, const TCard& ACard) {
-        ANode.SetNodeAttr(QStringLiteral("number"), KeyNumToStr(ACard.m_Number, KEYVIEW_HEX));
+        // A card still without a number keeps its number attribute as the file has it (empty or
+        // missing), so that saving changes nothing of it.
+        if (ACard.m_Number[0] != 0 || !ANode.GetNodeAttrView(QStringLiteral("number")).isEmpty())
+            ANode.SetNodeAttr(QStringLiteral("number"), KeyNumToStr(ACard.m_Number, KEYVIEW_HEX));
         ANode.SetNodeAttr(QStringLiteral("name"), ACard.m_sUserName);
         ANode.SetNodeAttr(QStringLiteral("level"), IntToXml(ACard.m_nLevel));
         SetElementText(*ANode.ChildNodes().FindNode(S_COMMENT, true), ACard.m_sComment);

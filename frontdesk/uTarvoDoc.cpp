@@ -30,6 +30,7 @@ void TTarvoDoc::Open() {
         // A missing file leaves a complete (default) document behind: saving it loses nothing.
         m_fLoadFailed = false;
         m_sLoadError.clear();
+        m_aLoadProblems.clear();
         if (QFileInfo::exists(m_sFileName))
             LoadFromFile(m_sFileName);
         if (m_nLanguage == LANG_NONE_CHOSEN)

@@ -7,6 +7,8 @@
 #include "base/uMemXml.h"
 #include "base/uScanFormat.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QScopeGuard>
 
 #include <array>
@@ -59,6 +61,27 @@ void ReadUInt(const TMXNode& ANode, const char* AName, std::uint32_t& VField) {
 }
 void ReadBool(const TMXNode& ANode, const char* AName, bool& VField) {
     XmlToBool(Attr(ANode, AName), VField);
+}
+
+// A rectangle that cannot convert (a sign without digits) stops the reading, naming itself.
+void ReadRect(const TMXNode& ANode, const char* APath, TRect& VField) {
+    const QString lText = Attr(ANode, "wndPos");
+    ReadDataValue(QLatin1String(APath), "wndPos", lText, [&] { XmlToRect(lText, VField); });
+}
+
+void ReadBookingTime(const TMXNode& ANode, const char* AName, TDateTime& VField) {
+    const QString lText = Attr(ANode, AName);
+    ReadDataValue(QStringLiteral("Main/RecentBooking"), AName, lText,
+                  [&] { return XmlStrToTime(lText, VField); });
+}
+
+// The file a store was read from, for messages; a store filled from a text names the document's file.
+QString FileNameFor(const TMemXml& AXml, const QString& ADocFile) {
+    return AXml.FileName().isEmpty() ? ADocFile : AXml.FileName();
+}
+
+QString QuotedFileName(const QString& AFileName) {
+    return QLatin1Char('"') + QDir::toNativeSeparators(AFileName) + QLatin1Char('"');
 }
 
 void ReadFloatText(const TMXNode& AParent, const char* AName, Extended& VField) {
@@ -167,12 +190,22 @@ void TTarvoDoc::LoadFromFile(const QString& AFileName) {
 void TTarvoDoc::LoadFromXml(TMemXml& AXml) {
     m_fLoadFailed = false;
     m_sLoadError.clear();
+    m_aLoadProblems.clear();
     try {
         LoadFromXmlUnguarded(AXml);
+    } catch (const EConvertError& E) {
+        // What was read before the error stays, but what the checks would say about it is not the
+        // point: the error names the value that stopped the reading and the file it is in.
+        m_aLoadProblems.clear();
+        const EConvertError lError(DataLoadErrorText(FileNameFor(AXml, m_sFileName), E.Message()));
+        LoadFailedWith(lError.Message());
+        throw lError;
     } catch (const Exception& E) {
+        m_aLoadProblems.clear();
         LoadFailedWith(E.Message());
         throw;
     } catch (const std::exception& E) {
+        m_aLoadProblems.clear();
         LoadFailedWith(QString::fromLocal8Bit(E.what()));
         throw;
     }
@@ -187,8 +220,13 @@ void TTarvoDoc::LoadFromXmlUnguarded(TMemXml& AXml) {
     SetDefaults();
     std::int32_t lMinor = 0;
     const TMXNode* lRoot = FindRootForLoad(AXml, lMinor);
-    if (!lRoot)
+    const QString lFileName = FileNameFor(AXml, m_sFileName);
+    if (!lRoot) {
+        const QString lProblem = DataRootProblem(AXml, lFileName);
+        if (!lProblem.isEmpty())
+            m_aLoadProblems.append(lProblem);
         return;
+    }
     // Whatever stops the reading, the zones read so far are left in the order billing relies on.
     const auto lSortZones = qScopeGuard([this] { m_oTZs.SortByTime(); });
 
@@ -201,9 +239,24 @@ void TTarvoDoc::LoadFromXmlUnguarded(TMemXml& AXml) {
     if (const TMXNode* lReader = Child(*lRoot, "Reader"))
         LoadReader(*lReader, lMinor);
     if (const TMXNode* lZones = Child(*lRoot, "TimeZones"))
-        LoadZonesFromXml(*lZones, m_oTZs);
-    if (const TMXNode* lCards = Child(*lRoot, "Cards"))
+        LoadZonesFromXml(*lZones, m_oTZs, lFileName, &m_aLoadProblems);
+    if (m_oTZs.IsEmpty())
+        m_aLoadProblems.append(
+            QStringLiteral("No tariff zone could be read from %1: every stay would be billed 0.")
+                .arg(QuotedFileName(lFileName)));
+    if (const TMXNode* lCards = Child(*lRoot, "Cards")) {
         m_nMaxLevel = LoadCardsFromXml(*lCards, m_oCards);
+        // A card without a number is not read here: it would equal every key presented.
+        const int lCount = lCards->ChildNodes().Count();
+        if (m_oCards.IsEmpty() && lCount > 0)
+            m_aLoadProblems.append(
+                (lCount == 1
+                     ? QStringLiteral("The only card in %1 could not be read").arg(QuotedFileName(lFileName))
+                     : QStringLiteral("None of the %1 cards in %2 could be read")
+                           .arg(lCount)
+                           .arg(QuotedFileName(lFileName))) +
+                QStringLiteral(": no card would be recognised at the desk."));
+    }
     if (const TMXNode* lPopup = Child(*lRoot, "Popup")) {
         m_sPopupFontName = Attr(*lPopup, "fontName");
         ReadInt(*lPopup, "fontSize", m_nPopupFontSize);
@@ -211,7 +264,7 @@ void TTarvoDoc::LoadFromXmlUnguarded(TMemXml& AXml) {
         ReadUInt(*lPopup, "timeOut", m_nPopupTimeOut);
     }
     if (const TMXNode* lReceipt = Child(*lRoot, "Receipt"))
-        XmlToRect(Attr(*lReceipt, "wndPos"), m_rcRcptWinPos);
+        ReadRect(*lReceipt, "Receipt", m_rcRcptWinPos);
 }
 
 void TTarvoDoc::LoadCameraV11(const TMXNode& ARoot) {
@@ -233,7 +286,7 @@ void TTarvoDoc::LoadCamera(const TMXNode& ACamera) {
     ReadInt(ACamera, "source", m_nCamSource);
     if (const TMXNode* lArch = Child(ACamera, "ArchPhoto")) {
         ReadInt(*lArch, "scale", m_nArchScale);
-        XmlToRect(Attr(*lArch, "wndPos"), m_rcArchWinPos);
+        ReadRect(*lArch, "Camera/ArchPhoto", m_rcArchWinPos);
     }
     if (const TMXNode* lVI = Child(ACamera, "VI")) {
         m_sVIServer = Attr(*lVI, "server");
@@ -255,8 +308,12 @@ void TTarvoDoc::LoadCamera(const TMXNode& ACamera) {
 void TTarvoDoc::LoadMain(const TMXNode& AMain) {
     if (!XmlToLangId(Attr(AMain, "language"), m_nLanguage))
         m_nLanguage = LANG_NONE_CHOSEN;
-    if (const TMXNode* lStart = Child(AMain, "StartDayTime"))
-        XmlToHourMin(lStart->GetNodeText(), m_tStartDay); // an hour above 23 stops the reading
+    if (const TMXNode* lStart = Child(AMain, "StartDayTime")) {
+        // An hour above 23 stops the reading.
+        const QString lText = lStart->GetNodeText();
+        ReadDataValue(QStringLiteral("Main/StartDayTime"), "text", lText,
+                      [&] { return XmlToHourMin(lText, m_tStartDay); });
+    }
     if (!XmlToInt(Attr(AMain, "keyView"), m_nKeyView))
         m_nKeyView = 0;
     if (const TMXNode* lLog = Child(AMain, "Log")) {
@@ -278,8 +335,8 @@ void TTarvoDoc::LoadMain(const TMXNode& AMain) {
     ReadFloatText(AMain, "DayCost", m_nDayCost);
     if (const TMXNode* lBooking = Child(AMain, "RecentBooking")) {
         ReadBool(*lBooking, "active", m_fReserv);
-        XmlStrToTime(Attr(*lBooking, "from"), m_dtRFrom);
-        XmlStrToTime(Attr(*lBooking, "to"), m_dtRTo);
+        ReadBookingTime(*lBooking, "from", m_dtRFrom);
+        ReadBookingTime(*lBooking, "to", m_dtRTo);
         ReadBool(*lBooking, "allDay", m_fRAllDay);
     }
     if (const TMXNode* lAuto = Child(AMain, "AutoPrintRep"))

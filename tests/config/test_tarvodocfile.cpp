@@ -264,8 +264,12 @@ TEST_F(ConfigDocFile, LoadingVariants) {
          [](const TTarvoDoc& D) {
              ASSERT_EQ(D.TZs().Count(), 1);
              EXPECT_EQ(D.TZs().GetZone(0)->m_nId, 7); // only the first four characters are skipped
-             ASSERT_EQ(D.Cards().Count(), 1);
-             EXPECT_EQ(D.Cards().GetCard(0)->m_nId, 9);
+             // Cards without a number are kept for the owner to number; a bad id still drops one.
+             ASSERT_EQ(D.Cards().Count(), 3);
+             EXPECT_EQ(D.Cards().GetCard(0)->m_nId, 2);
+             EXPECT_EQ(D.Cards().GetCard(1)->m_nId, 3);
+             EXPECT_EQ(D.Cards().GetCard(2)->m_nId, 9);
+             EXPECT_EQ(D.Cards().GetCard(1)->m_Number[0], 0);
          }},
     };
     for (const TCase& c : lCases) {
