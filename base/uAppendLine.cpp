@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,7 +39,74 @@ int SetLock(int AFile, short AType) {
     return rc;
 }
 
+int OpenFile(const QByteArray& APath, int AFlags) {
+    int fd;
+    do
+        fd = ::open(APath.constData(), AFlags | O_CLOEXEC, 0666);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// True while AFile is still the file the path names (not replaced by a rename, not removed).
+bool StillAtPath(int AFile, const QByteArray& APath) {
+    struct stat open {
+    }, named{};
+    if (::fstat(AFile, &open) != 0 || ::stat(APath.constData(), &named) != 0)
+        return false;
+    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+// What must go before a line appended at the end of the file: nothing when the file is empty or its
+// last line is ended, else the missing line end.
+QByteArray MissingLineEnd(int AFile, off_t ASize) {
+    if (ASize <= 0)
+        return QByteArray();
+    char last = '\n';
+    if (::pread(AFile, &last, 1, ASize - 1) != 1)
+        return QByteArray();
+    if (last == '\n')
+        return QByteArray();
+    return last == '\r' ? QByteArray("\n") : QByteArray("\r\n");
+}
+
 } // namespace
+
+TLockedLineFile::TLockedLineFile(const QString& AFileName, int AFlags) {
+    const QByteArray path = QFile::encodeName(AFileName);
+    if (path.isEmpty()) {
+        m_nError = ENOENT;
+        return;
+    }
+    // Each round means a rewrite replaced the file while this writer waited; a bound keeps a file
+    // replaced without end from holding the writer forever.
+    for (int round = 0; round < 1000; ++round) {
+        m_hFile = OpenFile(path, AFlags);
+        if (m_hFile < 0) {
+            m_nError = errno;
+            return;
+        }
+        m_fLocked = SetLock(m_hFile, F_WRLCK) == 0;
+        if (!m_fLocked || StillAtPath(m_hFile, path))
+            return;
+        Close();
+    }
+    m_nError = EAGAIN;
+}
+
+TLockedLineFile::~TLockedLineFile() {
+    Close();
+}
+
+int TLockedLineFile::Close() {
+    if (m_hFile < 0)
+        return 0;
+    if (m_fLocked)
+        SetLock(m_hFile, F_UNLCK);
+    m_fLocked = false;
+    const int rc = ::close(m_hFile);
+    m_hFile = -1;
+    return rc != 0 && errno != EINTR ? errno : 0;
+}
 
 bool AppendLineToFile(const QString& AText, const QString& AFileName, QString* VError) {
     QByteArray line = ToAnsi(AText);
@@ -46,19 +114,21 @@ bool AppendLineToFile(const QString& AText, const QString& AFileName, QString* V
     if (AFileName.isEmpty())
         return Fail(AFileName, ENOENT, VError);
 
-    const QByteArray path = QFile::encodeName(AFileName);
-    int fd;
-    do
-        fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    while (fd < 0 && errno == EINTR);
+    // Read access lets the last byte be checked; a file the user may only write still gets its line.
+    std::optional<TLockedLineFile> file;
+    file.emplace(AFileName, O_RDWR | O_APPEND | O_CREAT);
+    if (file->Handle() < 0 && file->Error() == EACCES)
+        file.emplace(AFileName, O_WRONLY | O_APPEND | O_CREAT);
+    const int fd = file->Handle();
     if (fd < 0)
-        return Fail(AFileName, errno, VError);
+        return Fail(AFileName, file->Error(), VError);
 
-    // Without locking support (some network file systems) the single O_APPEND write still keeps the
-    // line whole on the file; only the cut-off of a short write then has to be skipped.
-    const bool locked = SetLock(fd, F_WRLCK) == 0;
+    // Without locking support the single O_APPEND write still keeps the line whole on the file; only
+    // the mending of an unended last line and the cut-off of a short write then have to be skipped.
     struct stat before {};
-    const bool sized = locked && ::fstat(fd, &before) == 0;
+    const bool sized = file->Locked() && ::fstat(fd, &before) == 0;
+    if (sized)
+        line.prepend(MissingLineEnd(fd, before.st_size));
 
     ssize_t written;
     do
@@ -77,10 +147,9 @@ bool AppendLineToFile(const QString& AText, const QString& AFileName, QString* V
     } else if (::fdatasync(fd) != 0) {
         err = errno;
     }
-    if (locked)
-        SetLock(fd, F_UNLCK);
-    if (::close(fd) != 0 && err == 0 && errno != EINTR)
-        err = errno;
+    const int closeErr = file->Close();
+    if (err == 0)
+        err = closeErr;
 
     if (err != 0)
         return shortReason.isEmpty() ? Fail(AFileName, err, VError)

@@ -1,6 +1,7 @@
 #include "base/uLocale.h"
 
 #include "base/uExceptions.h"
+#include "base/uMoney.h"
 
 #include <atomic>
 #include <cerrno>
@@ -319,6 +320,8 @@ QString PriceToStr(Extended AValue, int AAcc) {
     // format, more than 18 decimals are not written (an absurd accuracy from a file must not ask for a
     // text of billions of zeros).
     const int lDecimals = AAcc >= 0 ? 0 : (AAcc < -18 ? 18 : -AAcc);
+    // The C library rounds an exact half to even ("10" for 10.5); amounts follow the rule of billing.
+    AValue = RoundHalfAwayFromZero(AValue, -lDecimals);
     char lBuf[128];
     int lLen = 0;
     {

@@ -160,6 +160,10 @@ public:
     const TWriteErrorEvent& OnWriteError() const { return FOnWriteError; }
     void SetOnWriteError(TWriteErrorEvent AEvent) { FOnWriteError = std::move(AEvent); }
     void DoWriteError(const QString& AMessage);
+    // What the document repaired by itself, for the debug log (nothing the operator must act on).
+    const TWriteErrorEvent& OnDebugMessage() const { return FOnDebugMessage; }
+    void SetOnDebugMessage(TWriteErrorEvent AEvent) { FOnDebugMessage = std::move(AEvent); }
+    void DoDebugMessage(const QString& AMessage);
 
     // "<data folder>/Logs/<name>" and "<data folder>/Report/<name>" of the business day ADate by the
     // file settings. AForceDir creates the folder with its parents (failure raises EInOutError).
@@ -192,8 +196,12 @@ public:
                    TDateTime ARFrom, TDateTime ARTo, bool ARAllDay, bool ARConst);
 
     // Rebuilds business day ADate (log, guests inside, report, counters) from its log file without
-    // billing anything again. LoadDayFromLog() rebuilds ReportDate().
+    // billing anything again. LoadDayFromLog() rebuilds ReportDate() and then restores the report
+    // lines of rebuilt visits that the report file lacks (RestoreReportLines).
     void LoadDayFromLog(TDate ADate);
+    // Appends to the day's report file the lines of the visits in Report() that it does not hold,
+    // numbered as in Report(); told through OnDebugMessage.
+    void RestoreReportLines();
     // Replaces the day's lines of its log file by the lines of LogList(); lines of other days stay.
     // Raises EInOutError when the file cannot be opened or written.
     void RewriteDayLog();
@@ -255,6 +263,9 @@ public:
         // True when the section changed. Writing replaces the first entry of the key and drops later ones.
         bool WriteCard(const QString& AKey, const QString& AValue);
         bool DeleteCard(const QString& AKey);
+        // Keeps the entries of "Cards" for which AKeep(key, value) holds, in order, in one pass; true
+        // when any was dropped.
+        bool KeepCards(const std::function<bool(const QString&, const QString&)>& AKeep);
 
     private:
         struct TSection {
@@ -383,12 +394,11 @@ private:
     // ==== private: tariff ====
     // ==== end private tariff ====
     // ==== private: log and report files, day rebuild ====
-    // Appends one line; false (after OnWriteError) when it could not be written.
-    bool AppendDayLine(const QString& ALine, const QString& AFileName);
-    // The path of the business day's log or report file, or empty (after OnWriteError) when its folder
-    // cannot be created.
-    QString ForcedDayPath(bool AReport, TDate ADate);
+    // Appends lines to the log (or report) file of business day ADate, creating its folder; false
+    // (after OnWriteError, which shows the lines that are missing) when they could not all be written.
+    bool AppendDayLines(const QStringList& ALines, bool AReport, TDate ADate);
     TWriteErrorEvent FOnWriteError;
+    TWriteErrorEvent FOnDebugMessage;
     // ==== end private log ====
     // ==== private: card events and bookings ====
     // Reads, edits and replaces "Reserved.ini" whole; entries left wrong by an earlier failed write are

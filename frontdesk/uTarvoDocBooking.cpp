@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 
@@ -150,6 +151,18 @@ bool TTarvoDoc::TBookingsIni::WriteCard(const QString& AKey, const QString& AVal
         *lFirst = {AKey, AValue};
         lChanged = true;
     }
+    return lChanged;
+}
+
+bool TTarvoDoc::TBookingsIni::KeepCards(const std::function<bool(const QString&, const QString&)>& AKeep) {
+    const TSection* lFound = FindCards();
+    if (lFound == nullptr)
+        return false;
+    auto& lLines = const_cast<TSection*>(lFound)->m_aLines;
+    const auto lRest = std::remove_if(lLines.begin(), lLines.end(),
+                                      [&](const auto& ALine) { return !AKeep(ALine.first, ALine.second); });
+    const bool lChanged = lRest != lLines.end();
+    lLines.erase(lRest, lLines.end());
     return lChanged;
 }
 
@@ -306,16 +319,21 @@ void TTarvoDoc::LoadBookings() {
         DoWriteError(lError);
         return;
     }
-    // Looked up once each: with many guests inside a search per guest would be quadratic.
+    // Entries are stored under the key text of the guest's own card, and only those are ever read or
+    // deleted again: an entry under any other key (a guest who is out, damage, a hand edit) is dropped.
+    // One pass with hashed keys: the file may hold hundreds of thousands of lines.
+    QSet<QString> lInside;
+    for (int i = 0; i < m_oInUsers.Count(); ++i)
+        lInside.insert(KeyNumToStr(m_oInUsers.Get(i)->m_pCard->m_Number, KEYVIEW_HEX).toCaseFolded());
     QHash<QString, QString> lValues;
-    bool lDropped = false;
-    for (const auto& [lKey, lValue] : lIni.CardEntries()) {
-        TOrv_KEYNUM lNumber{};
-        if (!HexToKeyNum(lKey, lNumber) || FindInUserByKeyNum(lNumber) < 0)
-            lDropped |= lIni.DeleteCard(lKey);
-        else if (const QString lFolded = lKey.toCaseFolded(); !lValues.contains(lFolded))
-            lValues.insert(lFolded, lValue);
-    }
+    const bool lDropped = lIni.KeepCards([&](const QString& AKey, const QString& AValue) {
+        const QString lFolded = AKey.toCaseFolded();
+        // A second entry of a key, from a hand edit, would come back to life once the first is deleted.
+        if (!lInside.contains(lFolded) || lValues.contains(lFolded))
+            return false;
+        lValues.insert(lFolded, AValue);
+        return true;
+    });
     for (int i = 0; i < m_oInUsers.Count(); ++i) {
         TInUser* lUser = m_oInUsers.Get(i);
         const QString lValue =

@@ -3,7 +3,9 @@
 
 #include "frontdesk/uTarvoDoc.h"
 
+#include "base/uAppendLine.h"
 #include "base/uCodePage.h"
+#include "base/uSafeFile.h"
 #include "frontdesk/uLogLines.h"
 
 #include <QFile>
@@ -29,47 +31,11 @@ constexpr qsizetype MaxDayCommentChars = 16 * 1024 * 1024;
         QStringLiteral("%1 \"%2\": %3").arg(AWhat, AFileName, QString::fromLocal8Bit(std::strerror(AErrno))));
 }
 
-// The log file open for the rewrite, locked against appends for the whole time.
-class TLockedFile {
-public:
-    explicit TLockedFile(const QString& AFileName) {
-        const QByteArray lPath = QFile::encodeName(AFileName);
-        do
-            m_hFile = ::open(lPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        while (m_hFile < 0 && errno == EINTR);
-        if (m_hFile < 0)
-            RaiseFileError(QStringLiteral("Cannot open the file"), AFileName, errno);
-        // The same whole-file lock that every append takes: no line is added while the day is rewritten.
-        m_fLocked = SetLock(F_WRLCK) == 0;
-    }
-    ~TLockedFile() {
-        if (m_fLocked)
-            SetLock(F_UNLCK);
-        ::close(m_hFile);
-    }
-    TLockedFile(const TLockedFile&) = delete;
-    TLockedFile& operator=(const TLockedFile&) = delete;
-    int Handle() const { return m_hFile; }
-
-private:
-    int SetLock(short AType) {
-        struct flock lLock {};
-        lLock.l_type = AType;
-        lLock.l_whence = SEEK_SET;
-        int lRc;
-        do
-            lRc = ::fcntl(m_hFile, AType == F_UNLCK ? F_OFD_SETLK : F_OFD_SETLKW, &lLock);
-        while (lRc < 0 && errno == EINTR);
-        return lRc;
-    }
-    int m_hFile = -1;
-    bool m_fLocked = false;
-};
-
 } // namespace
 
 void TTarvoDoc::LoadDayFromLog() {
     LoadDayFromLog(m_dtRepDate);
+    RestoreReportLines();
 }
 
 void TTarvoDoc::LoadDayFromLog(TDate ADate) {
@@ -164,7 +130,11 @@ void TTarvoDoc::RewriteDayLog() {
         lFirst = DateOf(lFirst) + EncodeTime(lH, lM, lS, 0);
     }
     const QString lPath = GetLogPath(m_dtRepDate, false);
-    TLockedFile lLocked(lPath);
+    // The same whole-file lock that every append takes, held until the new file has replaced the old
+    // one: no line is added meanwhile, and an append that waited finds the new file (it checks).
+    TLockedLineFile lLocked(lPath, O_RDWR | O_CREAT);
+    if (lLocked.Handle() < 0)
+        RaiseFileError(QStringLiteral("Cannot open the file"), lPath, lLocked.Error());
 
     // Where the day's lines begin: the first line at or after the day's first event.
     QFile lFile;
@@ -172,12 +142,6 @@ void TTarvoDoc::RewriteDayLog() {
         throw EInOutError(QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
     qint64 lWritePos = -1;
     {
-        // Names looked up as FindCardByUserName does (letter case ignored, first card wins), hashed once:
-        // a month file names thousands of guests.
-        QHash<QString, int> lByName;
-        for (int i = m_oCards.Count() - 1; i >= 0; --i)
-            lByName.insert(m_oCards.GetCard(i)->m_sUserName.toCaseFolded(), i);
-
         TLogFileReader lReader(lFile);
         QByteArray lBytes;
         qint64 lOffset = 0;
@@ -198,20 +162,24 @@ void TTarvoDoc::RewriteDayLog() {
             throw EInOutError(
                 QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
     }
-    lFile.close();
 
+    // The lines before the day (earlier days of a week or month file) are kept byte for byte.
     QByteArray lOut;
     if (lWritePos < 0) {
         struct stat lStat {};
         if (::fstat(lLocked.Handle(), &lStat) != 0)
             RaiseFileError(QStringLiteral("Cannot read the file"), lPath, errno);
         lWritePos = lStat.st_size;
-        // A last line without its end (edited by hand) must not run into the first rewritten one.
-        char lLast = '\n';
-        if (lWritePos > 0 && ::pread(lLocked.Handle(), &lLast, 1, lWritePos - 1) == 1 && lLast != '\n' &&
-            lLast != '\r')
-            lOut += "\r\n";
     }
+    if (!lFile.seek(0))
+        throw EInOutError(QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
+    lOut = lFile.read(lWritePos);
+    if (lOut.size() != lWritePos)
+        throw EInOutError(QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
+    lFile.close();
+    // A last line without its end (edited by hand) must not run into the first rewritten one.
+    if (!lOut.isEmpty() && !lOut.endsWith('\n'))
+        lOut += lOut.endsWith('\r') ? "\n" : "\r\n";
 
     for (int i = 0; i < m_oLogList.Count(); ++i) {
         const TLogItem& lItem = *m_oLogList.Get(i);
@@ -241,18 +209,9 @@ void TTarvoDoc::RewriteDayLog() {
         lOut += "\r\n";
     }
 
-    qint64 lDone = 0;
-    while (lDone < lOut.size()) {
-        const ssize_t lWritten = ::pwrite(lLocked.Handle(), lOut.constData() + lDone,
-                                          size_t(lOut.size() - lDone), lWritePos + lDone);
-        if (lWritten < 0 && errno == EINTR)
-            continue;
-        if (lWritten <= 0)
-            RaiseFileError(QStringLiteral("Cannot write to file"), lPath, lWritten < 0 ? errno : EIO);
-        lDone += lWritten;
-    }
-    if (::ftruncate(lLocked.Handle(), lWritePos + lOut.size()) != 0 || ::fdatasync(lLocked.Handle()) != 0)
-        RaiseFileError(QStringLiteral("Cannot write to file"), lPath, errno);
+    // A new file beside the old one, flushed and renamed over it: a full disk or a crash leaves the old
+    // log whole, never a file cut in the middle of the day.
+    WriteFileAtomically(lPath, lOut);
 }
 
 } // namespace Tarvo

@@ -43,12 +43,14 @@ void TTarvoDoc::FireCard(const TOrv_KEYNUM& ANumber) {
     TCard* lCard = lGuest.m_pCard;
     const Extended lSum = CalcStayAmount(lGuest.m_dtTime, lNow, lCard->m_nLevel, StayBookingOf(lGuest));
     const bool lFixed = m_nDayCost != 0;
-    // The entry is removed under the card's own key text, the one it was stored under; a failure is
-    // told to the operator and does not stop the check-out.
-    if (lGuest.m_fReserv)
-        DeleteBooking(lCard->m_Number);
     AddLog(lNow, lCard, false, lSum, lNow, lGuest.m_fReserv, lGuest.m_dtRFrom, lGuest.m_dtRTo,
            lGuest.m_fRAllDay, lFixed, QString());
+    // Only once the out-line is on disk: should the program end before, the restart finds the guest
+    // inside with the booking still in place. An entry left behind for a guest who is out is dropped
+    // by the next start. It is removed under the card's own key text, the one it was stored under; a
+    // failure is told to the operator and does not stop the check-out.
+    if (lGuest.m_fReserv)
+        DeleteBooking(lCard->m_Number);
     ++m_nRepOutUsers;
     const int lRepIdx = AddReport(lCard, lGuest.m_dtTime, lNow, lSum, lGuest.m_fReserv, lGuest.m_dtRFrom,
                                   lGuest.m_dtRTo, lGuest.m_fRAllDay, lFixed);

@@ -4,11 +4,15 @@
 #include "frontdesk/uTarvoDoc.h"
 
 #include "base/uAppendLine.h"
+#include "base/uCodePage.h"
 #include "frontdesk/uLogLines.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QStringList>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -62,24 +66,30 @@ QString TTarvoDoc::GetReportPath(TDate ADate, bool AForceDir) const {
                        m_nLogFileFormat, AForceDir);
 }
 
-QString TTarvoDoc::ForcedDayPath(bool AReport, TDate ADate) {
+bool TTarvoDoc::AppendDayLines(const QStringList& ALines, bool AReport, TDate ADate) {
+    const auto lLost = [&](const QString& AReason, qsizetype AFrom) {
+        const QStringList lMissing = ALines.mid(AFrom);
+        DoWriteError(QStringLiteral("%1\n%2\n%3")
+                         .arg(AReason,
+                              lMissing.size() == 1 ? QStringLiteral("This line is missing from the file:")
+                                                   : QStringLiteral("These lines are missing from the file:"),
+                              lMissing.join(QLatin1Char('\n'))));
+        return false;
+    };
+    QString lPath;
     try {
-        return AReport ? GetReportPath(ADate, true) : GetLogPath(ADate, true);
+        lPath = AReport ? GetReportPath(ADate, true) : GetLogPath(ADate, true);
     } catch (const EInOutError& lError) {
         // The event is done in memory already; failing it now would leave it half recorded.
-        DoWriteError(lError.Message());
-        return QString();
+        return lLost(lError.Message(), 0);
     }
-}
-
-bool TTarvoDoc::AppendDayLine(const QString& ALine, const QString& AFileName) {
-    if (AFileName.isEmpty())
-        return false;
-    QString lError;
-    if (AppendLineToFile(ALine, AFileName, &lError))
-        return true;
-    DoWriteError(QStringLiteral("%1\nThis line is missing from the file:\n%2").arg(lError, ALine));
-    return false;
+    for (qsizetype i = 0; i < ALines.size(); ++i) {
+        QString lError;
+        // After the first failure the rest would fail alike; the operator hears of them at once.
+        if (!AppendLineToFile(ALines.at(i), lPath, &lError))
+            return lLost(lError, i);
+    }
+    return true;
 }
 
 int TTarvoDoc::AddLogItem(TCard* ACard, bool AIn, const QString& AComment, Extended ASum, TDateTime ATime) {
@@ -135,7 +145,7 @@ int TTarvoDoc::AddLog(TDateTime ATime, TCard* ACard, bool AIn, Extended ASum, TD
     const QString lText = m_nLogFileFormat == LOG_FORMAT_CSV
                               ? FormatLogLineCsv(lLine, lWithDate, m_nAccPrice)
                               : FormatLogLineTxt(lLine, lWithDate, m_nAccPrice);
-    (void)AppendDayLine(lText, ForcedDayPath(false, lFileDate));
+    (void)AppendDayLines({lText}, false, lFileDate);
     return lResult;
 }
 
@@ -146,7 +156,7 @@ int TTarvoDoc::AddReport(TCard* ACard, TDateTime ATimeIn, TDateTime ATimeOut, Ex
     const int lIdx = AddRepItem(ACard, ATimeIn, ATimeOut, ASum, AReserv, ARFrom, ARTo, ARAllDay, ARConst);
     const QString lText = FormatReportLine(m_nLogFileFormat, lIdx, *ACard, ATimeIn, ATimeOut, ASum,
                                            m_nLogFilePeriod != LOG_PERIOD_DAY, m_nAccPrice);
-    (void)AppendDayLine(lText, ForcedDayPath(true, m_dtRepDate));
+    (void)AppendDayLines({lText}, true, m_dtRepDate);
     return lIdx;
 }
 
@@ -159,11 +169,85 @@ void TTarvoDoc::AddReport(TDate ARepDate, Extended ATotalSum, std::int32_t AInUs
     }
     const QStringList lLines = FormatDaySummary(m_nLogFileFormat, m_nLogFilePeriod, ARepDate, ATotalSum,
                                                 AInUsers, AOutUsers, AInUsersL, m_nDayCost != 0, m_nAccPrice);
-    const QString lPath = ForcedDayPath(true, ARepDate);
-    // After the first failure the rest would fail alike; the operator hears of the summary once.
-    for (const QString& lLine : lLines)
-        if (!AppendDayLine(lLine, lPath))
-            break;
+    (void)AppendDayLines(lLines, true, ARepDate);
+}
+
+namespace {
+
+// The number a report line begins with (blanks before it, a blank or ";" after it), or -1.
+int LeadingVisitNumber(const QString& ALine) {
+    qsizetype i = 0;
+    while (i < ALine.size() && ALine.at(i) == QLatin1Char(' '))
+        ++i;
+    const qsizetype lStart = i;
+    while (i < ALine.size() && ALine.at(i).isDigit() && i - lStart < 9)
+        ++i;
+    if (i == lStart || i >= ALine.size() ||
+        (ALine.at(i) != QLatin1Char(' ') && ALine.at(i) != QLatin1Char(';')))
+        return -1;
+    return ALine.mid(lStart, i - lStart).toInt();
+}
+
+} // namespace
+
+void TTarvoDoc::RestoreReportLines() {
+    if (m_oReport.IsEmpty())
+        return;
+    // The log is the record of the day: a visit rebuilt from it whose report line never reached the
+    // report file (the program ended between the two lines) gets its line now, with its own number.
+    const QString lPath = GetReportPath(m_dtRepDate, false);
+    const auto lUnreadable = [&](const QString& AReason) {
+        DoWriteError(QStringLiteral("The report of the day could not be checked: cannot read the file "
+                                    "\"%1\": %2")
+                         .arg(lPath, AReason));
+    };
+    // A visit's line is found by its number and its two moments: the name and the amount may read
+    // otherwise since (a card renamed, another price accuracy), and lines of other days carry other
+    // dates. Lines are indexed by their number, so a month file is read once.
+    QHash<int, QStringList> lByNumber;
+    QFile lFile(lPath);
+    if (lFile.exists()) {
+        if (!lFile.open(QIODevice::ReadOnly))
+            return lUnreadable(lFile.errorString());
+        TLogFileReader lReader(lFile);
+        QByteArray lBytes;
+        qint64 lOffset = 0;
+        bool lTooLong = false;
+        while (lReader.Next(lBytes, lOffset, lTooLong)) {
+            if (lTooLong || lBytes.isEmpty())
+                continue;
+            const QString lLine = FromAnsi(lBytes);
+            const int lNumber = LeadingVisitNumber(lLine);
+            if (lNumber >= 0 && lNumber < m_oReport.Count())
+                lByNumber[lNumber] << lLine;
+        }
+        if (lReader.Failed())
+            return lUnreadable(lFile.errorString());
+    }
+    const bool lWithDate = m_nLogFilePeriod != LOG_PERIOD_DAY;
+    QStringList lMissing;
+    for (int i = 0; i < m_oReport.Count(); ++i) {
+        const TRepItem& lItem = *m_oReport.Get(i);
+        const QString lIn = LogTimeText(lItem.m_dtTimeIn, lWithDate);
+        const QString lOut = LogTimeText(lItem.m_dtTimeOut, lWithDate);
+        const QStringList lLines = lByNumber.value(i);
+        if (std::any_of(lLines.begin(), lLines.end(),
+                        [&](const QString& ALine) { return ALine.contains(lIn) && ALine.contains(lOut); }))
+            continue;
+        lMissing << FormatReportLine(m_nLogFileFormat, i, *lItem.m_pCard, lItem.m_dtTimeIn, lItem.m_dtTimeOut,
+                                     lItem.m_nSum, lWithDate, m_nAccPrice);
+    }
+    if (lMissing.isEmpty())
+        return;
+    DoDebugMessage(QStringLiteral("%1 report line(s) missing from \"%2\" were restored from the log:\n%3")
+                       .arg(lMissing.size())
+                       .arg(lPath, lMissing.join(QLatin1Char('\n'))));
+    (void)AppendDayLines(lMissing, true, m_dtRepDate);
+}
+
+void TTarvoDoc::DoDebugMessage(const QString& AMessage) {
+    if (FOnDebugMessage)
+        FOnDebugMessage(AMessage);
 }
 
 int TTarvoDoc::_FindLogItemByTime(TDateTime ATime) const {

@@ -4,6 +4,8 @@
 
 #include "frontdesk/uTarvoDoc.h"
 
+#include "base/uMoney.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -50,23 +52,6 @@ std::int64_t DivRoundHalfEven(std::int64_t AValue, std::int64_t AUnit) {
     if (lTwiceRem > AUnit || (lTwiceRem == AUnit && (lQuot & 1) != 0))
         ++lQuot;
     return lNegative ? -lQuot : lQuot;
-}
-
-// 10^AExp by repeated squaring in extended precision; a negative exponent gives the reciprocal.
-// Exponents beyond the range of extended give infinity or 0.
-Extended IntPower10(std::int32_t AExp) {
-    std::int64_t lRest = std::llabs(static_cast<std::int64_t>(AExp));
-    Extended lBase = 10.0L;
-    Extended lResult = 1.0L;
-    while (lRest > 0) {
-        while ((lRest & 1) == 0) {
-            lRest >>= 1;
-            lBase *= lBase;
-        }
-        --lRest;
-        lResult *= lBase;
-    }
-    return AExp < 0 ? 1.0L / lResult : lResult;
 }
 
 // The least q with AValue * 2^q a whole number (INT_MIN for 0): the binary places the value needs.
@@ -168,17 +153,9 @@ Extended TTarvoDoc::CalcPrice(Extended ABaseCost, Extended AMinCost, std::int32_
 
 Extended TTarvoDoc::CalcSum(Extended ATotal, Extended APrice, std::int32_t AAccPrice) {
     const Extended lProduct = ATotal * APrice;
-    if (AAccPrice == TARIFF_ACC_UNROUNDED || !std::isfinite(lProduct))
+    if (AAccPrice == TARIFF_ACC_UNROUNDED)
         return lProduct;
-    const Extended lStep = IntPower10(AAccPrice);
-    if (std::isinf(lStep)) // a step beyond every finite amount: all of them round to 0
-        return 0;
-    if (lStep == 0) // a step finer than extended can hold: nothing to round away
-        return lProduct;
-    const Extended lSteps = lProduct / lStep;
-    if (!std::isfinite(lSteps))
-        return lProduct;
-    return lProduct >= 0 ? std::trunc(lSteps + 0.5L) * lStep : std::trunc(lSteps - 0.5L) * lStep;
+    return RoundHalfAwayFromZero(lProduct, AAccPrice);
 }
 
 Extended TTarvoDoc::CalcSum3(Extended ASum) const {

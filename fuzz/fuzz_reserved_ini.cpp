@@ -1,13 +1,18 @@
 // "Reserved.ini" from any bytes: reading never fails, a rewrite reads back to the same file, edits of
 // any key hold, and every entry value that reads as a booking is written in a form that reads the same.
+// The start-up's reading (LoadBookings, with three guests inside) gives each guest the booking of the
+// first entry under its card's key, keeps only such entries in the file, and reads that file the same.
 
 #include "frontdesk/uTarvoDoc.h"
 
+#include "base/uClock.h"
 #include "base/uCodePage.h"
 #include "base/uKeyNum.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdio>
@@ -44,6 +49,81 @@ void CheckValue(const QString& AValue) {
         Fail("a booking written does not read back the same");
 }
 
+// Cards 0A, 0B and 0A0C inside (keys short enough for the fuzzer to find), card 0D registered and out.
+TTarvoDoc& DeskWithGuests() {
+    static QTemporaryDir* sDir = new QTemporaryDir();
+    static TTarvoDoc* sDoc = [] {
+        QFile lFile(sDir->filePath(QStringLiteral("Tarvo.xml")));
+        if (!lFile.open(QIODevice::WriteOnly))
+            Fail("no data file");
+        lFile.write("<Tarvo version=\"1.2\"><Cards><Item1 number=\"0A\" name=\"A\"/><Item2 number=\"0B\" "
+                    "name=\"B\"/><Item3 number=\"0A0C\" name=\"C\"/><Item4 number=\"0D\" name=\"D\"/>"
+                    "</Cards></Tarvo>");
+        lFile.close();
+        SetNowFunc([] { return EncodeDate(2024, 3, 12) + EncodeTime(9, 0, 0, 0); });
+        auto* lDoc = new TTarvoDoc();
+        lDoc->SetFileName(sDir->filePath(QStringLiteral("Tarvo.xml")));
+        lDoc->Open();
+        for (const char* lKey : {"0A", "0B", "0A0C"}) {
+            TOrv_KEYNUM lNumber{};
+            HexToKeyNum(QString::fromLatin1(lKey), lNumber);
+            lDoc->FireCard(lNumber);
+        }
+        if (lDoc->InUsers().Count() != 3)
+            Fail("the guests did not check in");
+        return lDoc;
+    }();
+    return *sDoc;
+}
+
+struct TBooking {
+    bool m_fReserv = false;
+    TDateTime m_dtFrom = 0, m_dtTo = 0;
+    bool m_fAllDay = false;
+    bool operator==(const TBooking&) const = default;
+};
+
+TBooking BookingOf(const TInUser& AUser) {
+    return {AUser.m_fReserv, AUser.m_dtRFrom, AUser.m_dtRTo, AUser.m_fRAllDay};
+}
+
+void CheckLoadBookings(const QByteArray& ABytes, const TTarvoDoc::TBookingsIni& AIni) {
+    TTarvoDoc& lDoc = DeskWithGuests();
+    {
+        QFile lFile(lDoc.GetBookingsPath());
+        if (!lFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            Fail("cannot write the bookings file");
+        lFile.write(ABytes);
+    }
+    lDoc.LoadBookings();
+    TBooking lFirst[3];
+    for (int i = 0; i < lDoc.InUsers().Count(); ++i) {
+        const TInUser& lUser = *lDoc.InUsers().Get(i);
+        TBooking lExpected;
+        lExpected.m_fReserv =
+            TTarvoDoc::ReadBookingValue(AIni.ReadCard(KeyNumToStr(lUser.m_pCard->m_Number, KEYVIEW_HEX)),
+                                        lExpected.m_dtFrom, lExpected.m_dtTo, lExpected.m_fAllDay);
+        lFirst[i] = BookingOf(lUser);
+        if (!(lFirst[i] == lExpected))
+            Fail("a guest does not get the booking of the first entry under the card's key");
+    }
+    // What is left in the file belongs to the guests inside and gives them the same bookings.
+    TTarvoDoc::TBookingsIni lLeft;
+    if (!lLeft.LoadFromFile(lDoc.GetBookingsPath(), nullptr))
+        Fail("the cleaned file cannot be read");
+    for (const auto& [lKey, lValue] : lLeft.CardEntries()) {
+        TOrv_KEYNUM lNumber{};
+        if (!HexToKeyNum(lKey, lNumber) || lDoc.FindInUserByKeyNum(lNumber) < 0 ||
+            KeyNumToStr(lDoc.InUsers().Get(lDoc.FindInUserByKeyNum(lNumber))->m_pCard->m_Number, KEYVIEW_HEX)
+                    .compare(lKey, Qt::CaseInsensitive) != 0)
+            Fail("an entry of nobody inside is left in the file");
+    }
+    lDoc.LoadBookings();
+    for (int i = 0; i < lDoc.InUsers().Count(); ++i)
+        if (!(BookingOf(*lDoc.InUsers().Get(i)) == lFirst[i]))
+            Fail("the cleaned file gives other bookings");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, size_t ASize) {
@@ -61,6 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, size_t ASize) {
             Fail("a key number does not survive its key text");
         CheckValue(lValue);
     }
+    CheckLoadBookings(lBytes, lIni);
     if (!lEntries.empty() && lIni.ReadCard(lEntries.front().first) != lEntries.front().second)
         Fail("the first entry is not found by its key");
     // The value reader also sees the bytes as one value.

@@ -1,6 +1,7 @@
 // Appending lines: encoding and line ends, failures that must not pass in silence, no half lines
 // between concurrent writers or after a write that stops short.
 #include "base/uAppendLine.h"
+#include "base/uSafeFile.h"
 #include "tests/common/TestSupport.h"
 
 #include <QDir>
@@ -11,6 +12,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <map>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -142,3 +144,57 @@ TEST(AppendLine, ConcurrentWritersNeverInterleaveWithinALine) {
 }
 
 } // namespace
+
+TEST(AppendLine, AnUnendedLastLineIsEndedBeforeTheNewLine) {
+    // A file cut by a crash or edited by hand must not have the next line glued to its last one.
+    const struct {
+        QByteArray m_aBefore;
+        QByteArray m_aAfter;
+    } cases[] = {
+        {"08:02", "08:02\r\nnew\r\n"}, {"a\r\n08:02", "a\r\n08:02\r\nnew\r\n"},
+        {"a\r", "a\r\nnew\r\n"},       {"a\n", "a\nnew\r\n"}, // a line ended by LF alone is ended
+        {"a\r\n", "a\r\nnew\r\n"},     {"", "new\r\n"},
+    };
+    TLocaleOverride locale;
+    for (const auto& c : cases) {
+        TTempDir dir;
+        const QString path = dir.WriteFile(QStringLiteral("log.txt"), c.m_aBefore);
+        EXPECT_TRUE(AppendLineToFile(QStringLiteral("new"), path));
+        EXPECT_EQ(ReadAll(path), c.m_aAfter) << c.m_aBefore.toStdString();
+    }
+}
+
+TEST(AppendLine, AWriterWaitingWhileTheFileIsReplacedWritesToTheNewFile) {
+    // A rewrite holds the append lock while it renames the new file over the old one; a writer that
+    // waited on the lock must put its line into the file now at the path, not into the replaced one.
+    TLocaleOverride locale;
+    TTempDir dir;
+    const QString path = dir.WriteFile(QStringLiteral("log.txt"), "old\r\n");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t pid = -1;
+    {
+        TLockedLineFile rewriter(path, O_RDWR);
+        ASSERT_GE(rewriter.Handle(), 0);
+        ASSERT_TRUE(rewriter.Locked());
+        pid = ::fork();
+        if (pid == 0) {
+            ::close(ready[0]);
+            const char go = 'g';
+            [[maybe_unused]] const ssize_t sent = ::write(ready[1], &go, 1);
+            ::_exit(AppendLineToFile(QStringLiteral("appended"), path) ? 0 : 1);
+        }
+        ::close(ready[1]);
+        char got = 0;
+        ASSERT_EQ(::read(ready[0], &got, 1), 1);
+        ::close(ready[0]);
+        // Give the writer the time to reach the lock and wait on it: without the wait the test still
+        // passes, it only exercises less.
+        ::usleep(200 * 1000);
+        WriteFileAtomically(path, "new\r\n");
+    } // the lock is released here
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ReadAll(path), QByteArray("new\r\nappended\r\n"));
+}

@@ -152,6 +152,15 @@ TEST(Locale, PriceToStr) {
         {0, -3, "0.000", "0,000"},
         {7, INT_MAX, "7", "7"},
         {0.25, INT_MIN, "0.250000000000000000", "0,250000000000000000"},
+        // Exact halves round away from zero, as billing rounds, never to the even neighbour.
+        {10.5, 0, "11", "11"},
+        {12.5, 0, "13", "13"},
+        {2.5, 3, "3", "3"},
+        {-2.5, 0, "-3", "-3"},
+        {0.125, -2, "0.13", "0,13"},
+        {-0.125, -2, "-0.13", "-0,13"},
+        {0.0625, -3, "0.063", "0,063"},
+        {-0.4, 0, "0", "0"},
     };
     for (const TCase& c : cCases) {
         SCOPED_TRACE(c.point);

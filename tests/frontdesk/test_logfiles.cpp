@@ -148,8 +148,13 @@ TEST_F(TDayLogTest, WriteFailuresAreToldAndTheEventStaysDone) {
     EXPECT_EQ(lDoc->AddLog(t1, lJohn, true, 0, t1, false, 0, 0, false, false, QString()), 0);
     ASSERT_EQ(m_aErrors.size(), 1);
     EXPECT_TRUE(m_aErrors.at(0).contains(LogsDir())) << m_aErrors.at(0).toStdString();
+    // The operator sees what is missing, as for a line that could not be appended.
+    EXPECT_TRUE(m_aErrors.at(0).contains(QStringLiteral("10:00:00 [in] \"John Smith\", 2")))
+        << m_aErrors.at(0).toStdString();
     EXPECT_EQ(lDoc->AddReport(lJohn, t1, t2, 7, false, 0, 0, false, false), 0);
-    EXPECT_EQ(m_aErrors.size(), 2);
+    ASSERT_EQ(m_aErrors.size(), 2);
+    EXPECT_TRUE(m_aErrors.at(1).contains(QStringLiteral("\"John Smith\" 10:00:00-11:00:00 7.00")))
+        << m_aErrors.at(1).toStdString();
     EXPECT_EQ(double(lDoc->TotalSum()), 7.0);
     EXPECT_EQ(lDoc->LogList().Count(), 1);
     EXPECT_EQ(lChanges, 2);
@@ -172,7 +177,8 @@ TEST_F(TDayLogTest, WriteFailuresAreToldAndTheEventStaysDone) {
     lInside.Add(std::move(lGuest));
     m_aErrors.clear();
     lDoc->AddReport(EncodeDate(2020, 3, 5), 7, 1, 1, lInside);
-    EXPECT_EQ(m_aErrors.size(), 1);
+    ASSERT_EQ(m_aErrors.size(), 1);
+    EXPECT_TRUE(m_aErrors.at(0).contains(QStringLiteral("Total sum: 7.00"))) << m_aErrors.at(0).toStdString();
 }
 
 TEST_F(TDayLogTest, SummaryOfTheCurrentDayCorrectsItsTotal) {
