@@ -436,11 +436,19 @@ TMXNode* TMXNode::AddNode(const QString& ANode) {
     return m_aNodes.AddNode(ANode);
 }
 
+void TMXNode::RemoveLaterAttrs(int AIdx) {
+    // A hand edit can leave two attributes whose names differ only in case; the reader sees the first.
+    // Once a value is set, a later one would be written back beside it and read as the same name.
+    const QStringView sName(m_aAttrs[static_cast<std::size_t>(AIdx)].sName);
+    for (std::size_t i = m_aAttrs.size(); i-- > static_cast<std::size_t>(AIdx) + 1;)
+        if (SameAttrName(m_aAttrs[i].sName, sName))
+            m_aAttrs.erase(m_aAttrs.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
 void TMXNode::SetNodeAttr(const QString& AAttr, const QString& AValue) {
     const int nIdx = AttrIndex(AAttr);
     if (AValue.isEmpty()) {
-        if (nIdx >= 0)
-            m_aAttrs.erase(m_aAttrs.begin() + nIdx);
+        RemoveNodeAttr(AAttr);
         return;
     }
     // An entry is read as name "=" value, the name ending at its first "=": a name given with "=" in it
@@ -451,6 +459,7 @@ void TMXNode::SetNodeAttr(const QString& AAttr, const QString& AValue) {
         const qsizetype nEq = pEq - pName;
         m_aAttrs.push_back({AAttr.left(nEq), AAttr.mid(nEq + 1) + u'=' + AValue});
     } else if (nIdx >= 0) {
+        RemoveLaterAttrs(nIdx);
         m_aAttrs[nIdx].sName = AAttr;
         m_aAttrs[nIdx].sValue = AValue;
     } else {
@@ -469,9 +478,12 @@ QStringView TMXNode::GetNodeAttrView(const QString& AAttr) const {
 }
 
 void TMXNode::RemoveNodeAttr(const QString& AAttr) {
+    // Every attribute of the name goes: removing only the first would bring a later one to be read.
     const int nIdx = AttrIndex(AAttr);
-    if (nIdx >= 0)
-        m_aAttrs.erase(m_aAttrs.begin() + nIdx);
+    if (nIdx < 0)
+        return;
+    RemoveLaterAttrs(nIdx);
+    m_aAttrs.erase(m_aAttrs.begin() + nIdx);
 }
 
 void TMXNode::SetNodeText(const QString& AText) {
@@ -584,6 +596,54 @@ void TMemXml::LoadFile() {
     Parse(std::move(sText));
 }
 
+namespace {
+
+// Hand-edited files carry comments and processing instructions anywhere; both are skipped as if they
+// were not there. When a comment or a processing instruction other than the declaration starts at the
+// "<" at AOpen, returns the position after it, else null. One that lacks its end ("-->", "?>") ends at
+// the next ">", so an unfinished comment hides no more than an ordinary tag would; with no ">" left
+// the result is AEnd and the parse ends there, as at any unfinished tag.
+const char16_t* SkipCommentOrInstruction(const char16_t* AOpen, const char16_t* AEnd) {
+    const qsizetype nLeft = AEnd - AOpen;
+    const char16_t* pEndMark = nullptr;
+    const char16_t* pEndMarkEnd = nullptr;
+    if (nLeft >= 4 && AOpen[1] == u'!' && AOpen[2] == u'-' && AOpen[3] == u'-') {
+        const QStringView sRest(AOpen + 4, AEnd - (AOpen + 4));
+        const qsizetype nAt = sRest.indexOf(u"-->");
+        if (nAt >= 0) {
+            pEndMark = AOpen + 4 + nAt;
+            pEndMarkEnd = pEndMark + 3;
+        }
+    } else if (nLeft >= 2 && AOpen[1] == u'?') {
+        // The declaration is the tag whose name (up to the first blank, as for any tag) is "?xml".
+        const char16_t* const pClose = FindChar(AOpen + 1, AEnd, u'>');
+        if (pClose) {
+            const char16_t* pContentEnd = pClose;
+            if (pContentEnd > AOpen + 1 && (pContentEnd[-1] == u'/' || pContentEnd[-1] == u'?'))
+                --pContentEnd;
+            const char16_t* pNameEnd = FindChar(AOpen + 1, pContentEnd, u' ');
+            if (!pNameEnd)
+                pNameEnd = pContentEnd;
+            if (QStringView(AOpen + 1, pNameEnd - (AOpen + 1)) == u"?xml")
+                return nullptr;
+        }
+        const QStringView sRest(AOpen + 2, AEnd - (AOpen + 2));
+        const qsizetype nAt = sRest.indexOf(u"?>");
+        if (nAt >= 0) {
+            pEndMark = AOpen + 2 + nAt;
+            pEndMarkEnd = pEndMark + 2;
+        }
+    } else {
+        return nullptr;
+    }
+    if (pEndMarkEnd)
+        return pEndMarkEnd;
+    const char16_t* const pClose = FindChar(AOpen + 1, AEnd, u'>');
+    return pClose ? pClose + 1 : AEnd;
+}
+
+} // namespace
+
 QString TMemXml::DecodeSpan(const char16_t* ABegin, const char16_t* AEnd, bool AAttr) const {
     return DecodeXmlValue(RawOf(ABegin, AEnd), AAttr);
 }
@@ -607,11 +667,17 @@ void TMemXml::ParseAttrs(std::vector<TMXNode::TAttr>& VScratch, std::pmr::vector
         const char16_t* pValue = pEq + 1;
         if (pValue < pEnd && *pValue == u' ')
             ++pValue;
-        if (pValue < pEnd && *pValue == u'"') {
-            const char16_t* const pQuote = FindChar(pValue + 1, pEnd, u'"');
-            // Without a closing quote no quote is left in the tag, so no further value can be read.
-            if (!pQuote)
-                break;
+        // Values stand in double quotes, as the writer puts them, or in single quotes, as a hand edit may.
+        if (pValue < pEnd && (*pValue == u'"' || *pValue == u'\'')) {
+            const char16_t* const pQuote = FindChar(pValue + 1, pEnd, *pValue);
+            if (!pQuote) {
+                // Without a closing double quote no double quote is left in the tag, so no further value
+                // can be read. A lone apostrophe is no quote: the value is skipped as an unquoted one.
+                if (*pValue == u'"')
+                    break;
+                p = pValue;
+                continue;
+            }
             QString sValue = DecodeSpan(pValue + 1, pQuote, true);
             if (AOwned)
                 VScratch.push_back({CopyOf(pName, pNameEnd), Owned(sValue)});
@@ -654,6 +720,10 @@ void TMemXml::Parse(QString AText) {
         const char16_t* const pOpen = FindChar(p, pEnd, u'<');
         if (!pOpen)
             break;
+        if (const char16_t* const pAfter = SkipCommentOrInstruction(pOpen, pEnd)) {
+            p = pAfter;
+            continue;
+        }
         const char16_t* const pClose = FindChar(pOpen + 1, pEnd, u'>');
         if (!pClose)
             break;
@@ -731,11 +801,33 @@ void TMemXml::Parse(QString AText) {
             continue;
 
         // Text counts only when an end tag follows it directly; anything before a child is layout.
-        const char16_t* const pNext = FindChar(p, pEnd, u'<');
+        // Comments and processing instructions within the text are left out of it: the pieces around
+        // them are one text.
+        const char16_t* pPiece = p;
+        const char16_t* pNext = FindChar(pPiece, pEnd, u'<');
+        QString sPieces;
+        bool fPieces = false;
+        while (pNext) {
+            const char16_t* const pAfter = SkipCommentOrInstruction(pNext, pEnd);
+            if (!pAfter)
+                break;
+            sPieces.append(QStringView(pPiece, pNext - pPiece));
+            fPieces = true;
+            pPiece = pAfter;
+            pNext = FindChar(pPiece, pEnd, u'<');
+        }
         if (!pNext)
             break;
-        if (pNext > p && pNext + 1 < pEnd && pNext[1] == u'/')
-            pNode->m_sValueText = DecodeSpan(p, pNext, false);
+        if (pNext + 1 < pEnd && pNext[1] == u'/') {
+            if (!fPieces) {
+                if (pNext > p)
+                    pNode->m_sValueText = DecodeSpan(p, pNext, false);
+            } else {
+                sPieces.append(QStringView(pPiece, pNext - pPiece));
+                if (!sPieces.isEmpty())
+                    pNode->m_sValueText = DecodeXmlValue(sPieces, false);
+            }
+        }
         p = pNext;
     }
 }

@@ -1,7 +1,8 @@
 #pragma once
 // In-memory XML store for the data file: a small tolerant parser and an indented CR LF writer.
 // Names are looked up without regard to case; with duplicate names a lookup finds the last entry.
-// Only elements, attributes, leaf text, the declaration and one DOCTYPE are supported.
+// Only elements, attributes (in double or single quotes), leaf text, the declaration and one DOCTYPE
+// are supported; comments and other processing instructions are skipped wherever they stand.
 // Any input parses without failing; nesting deeper than TMemXml::MaxParseDepth is flattened so that
 // neither the parser, the writer nor the destructor depend on the depth of the input.
 //
@@ -89,13 +90,14 @@ public:
     void EraseNode(const QString& ANode);
     void ClearNodes();
     TMXNode* AddNode(const QString& ANode);
-    // Sets the first attribute of that name (appends when missing); an empty value removes it.
+    // Sets the first attribute of that name (appends when missing); an empty value removes it. Later
+    // attributes of the same name (case aside) are removed, so the value set is the one read back.
     void SetNodeAttr(const QString& AAttr, const QString& AValue);
     QString GetNodeAttr(const QString& AAttr) const;
     // The value GetNodeAttr gives, without a copy; valid while the attributes are unchanged.
     QStringView GetNodeAttrView(const QString& AAttr) const;
-    void RemoveNodeAttr(const QString& AAttr);
-    void SetNodeText(const QString& AText); // the node must have no children (assertion, uUtils)
+    void RemoveNodeAttr(const QString& AAttr); // every attribute of that name
+    void SetNodeText(const QString& AText);    // the node must have no children (assertion, uUtils)
     QString GetNodeText() const;
 
 private:
@@ -111,6 +113,8 @@ private:
         QString sValue;
     };
     int AttrIndex(QStringView AAttr) const;
+    // Removes the attributes after position AIdx whose name is that of the attribute at AIdx.
+    void RemoveLaterAttrs(int AIdx);
 
     TMXNodeList m_aNodes;
     std::pmr::vector<TAttr> m_aAttrs{std::pmr::new_delete_resource()};

@@ -113,6 +113,133 @@ INSTANTIATE_TEST_SUITE_P(
         TParseCase{"'!DOCTYPE' is case sensitive", u"<!doctype r><r/>", u"!doctype(r)", u""},
         TParseCase{"no markup at all", u"plain text", u"", u""}));
 
+// Files that hold no comment, no processing instruction and no value in single quotes are written
+// exactly as before those were read: each input with the text its parse has always been written as.
+TEST(MemXml, FilesWithoutCommentsAreWrittenAsBefore) {
+    struct TCase {
+        const char* sWhat;
+        const char16_t* sInput;
+        const char16_t* sWritten;
+    };
+    const TCase aCases[] = {
+        {"a data file as both programs leave it",
+         u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Tarvo version=\"1.2\">\r\n\t<Main "
+         u"language=\"0419\" keyView=\"1\" "
+         u"keyEditFormatId=\"2\">\r\n\t\t<StartDayTime>06:30</StartDayTime>\r\n\t\t<Log fileFormat=\"1, "
+         u"csv\" filePeriod=\"2, month\"/>\r\n\t\t<NDS>18</NDS>\r\n\t\t<Printer>Desk &amp; "
+         u"Co</Printer>\r\n\t</Main>\r\n\t<TimeZones>\r\n\t\t<Item1 name=\"Day\" startTime=\"08:00\" "
+         u"baseCost=\"3.5\" minCost=\"1.5\"/>\r\n\t</TimeZones>\r\n\t<Cards RdMode=\"2\">\r\n\t\t<Item3 "
+         u"number=\"00AB12\" name=\"Ann &quot;A&quot;\" level=\"2\">\r\n\t\t\t<Commant>vip "
+         u"&lt;3&gt;</Commant>\r\n\t\t</Item3>\r\n\t\t<Item7 number=\"CD34\" "
+         u"name=\"\u0411\u043E\u0440\u0438\u0441\" "
+         u"level=\"0\">\r\n\t\t\t<Commant/>\r\n\t\t</Item7>\r\n\t</Cards>\r\n\t<Popup fontName=\"Calibri\" "
+         u"fontSize=\"20\" max=\"10\" timeOut=\"7\"/>\r\n</Tarvo>\r\n",
+         u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Tarvo version=\"1.2\">\r\n\t<Main "
+         u"language=\"0419\" keyView=\"1\" "
+         u"keyEditFormatId=\"2\">\r\n\t\t<StartDayTime>06:30</StartDayTime>\r\n\t\t<Log fileFormat=\"1, "
+         u"csv\" filePeriod=\"2, month\"/>\r\n\t\t<NDS>18</NDS>\r\n\t\t<Printer>Desk &amp; "
+         u"Co</Printer>\r\n\t</Main>\r\n\t<TimeZones>\r\n\t\t<Item1 name=\"Day\" startTime=\"08:00\" "
+         u"baseCost=\"3.5\" minCost=\"1.5\"/>\r\n\t</TimeZones>\r\n\t<Cards RdMode=\"2\">\r\n\t\t<Item3 "
+         u"number=\"00AB12\" name=\"Ann &quot;A&quot;\" level=\"2\">\r\n\t\t\t<Commant>vip "
+         u"&lt;3&gt;</Commant>\r\n\t\t</Item3>\r\n\t\t<Item7 number=\"CD34\" "
+         u"name=\"\u0411\u043E\u0440\u0438\u0441\" "
+         u"level=\"0\">\r\n\t\t\t<Commant/>\r\n\t\t</Item7>\r\n\t</Cards>\r\n\t<Popup fontName=\"Calibri\" "
+         u"fontSize=\"20\" max=\"10\" timeOut=\"7\"/>\r\n</Tarvo>\r\n"},
+        {"a hand layout: LF line ends, no indentation",
+         u"<?xml version=\"1.0\"?>\n<Tarvo version=\"1.2\">\n<Cards>\n  <Item1 number=\"0A\"  "
+         u"name=\"Ann\">\n    <Commant>line one\nline two</Commant>\n  </Item1>\n</Cards>\n</Tarvo>\n",
+         u"<?xml version=\"1.0\"?>\r\n<Tarvo version=\"1.2\">\r\n\t<Cards>\r\n\t\t<Item1 number=\"0A\" "
+         u"name=\"Ann\">\r\n\t\t\t<Commant>line one\nline "
+         u"two</Commant>\r\n\t\t</Item1>\r\n\t</Cards>\r\n</Tarvo>\r\n"},
+        {"apostrophes that are no quotes",
+         u"<Tarvo version=\"1.2\"><Cards><Item1 number=\"0A\" "
+         u"name=\"O'Brien\"><Commant>it's</Commant></Item1><Item2 x=y'z' name=\"b\"/></Cards></Tarvo>",
+         u"<?xml?>\r\n<Tarvo version=\"1.2\">\r\n\t<Cards>\r\n\t\t<Item1 number=\"0A\" "
+         u"name=\"O&apos;Brien\">\r\n\t\t\t<Commant>it&apos;s</Commant>\r\n\t\t</Item1>\r\n\t\t<Item2 y'z' "
+         u"name=\"b\"/>\r\n\t</Cards>\r\n</Tarvo>\r\n"},
+        {"values that are skipped, blanks around '='",
+         u"<a  x = \"1\"   y= \"2\" z =\"3\" w=  \"4\" u=5 t=\"6/>",
+         u"<?xml?>\r\n<a x=\"1\" y=\"2\" z=\"3\"/>\r\n"},
+        {"'>' in a value ends the tag", u"<a v=\"x>y\"/><b/>", u"<?xml?>\r\n<a>\r\n\t<b/>\r\n</a>\r\n"},
+        {"duplicate names, empty values, controls in names",
+         u"<a X=\"1\" x=\"2\" e=\"\" \u0001n\u0002=\"3\"/>",
+         u"<?xml?>\r\n<a X=\"1\" x=\"2\" e=\"\" n=\"3\"/>\r\n"},
+        {"doctype, surplus and missing end tags, a nameless tag",
+         u"<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [<!ENTITY e \"v\">]>\r\n<r><s></r></x></y><>t</><t/><u>",
+         u"<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [<!ENTITY e "
+         u"\"v\">]>\r\n<r>\r\n\t<s/>\r\n</r>\r\n<t/>\r\n<u/>\r\n"},
+        {"entities and the text rules",
+         u"<a>x &amp;lt; y &unknown; &#65;</a><b>  </b><c>x<d/>y</c><e><f/>z</e>tail",
+         u"<?xml?>\r\n<a>x &amp;lt; y &amp;unknown; &amp;#65;</a>\r\n<b>  "
+         u"</b>\r\n<c>\r\n\t<d/>\r\n</c>\r\n<e>\r\n\t<f/>\r\n</e>\r\n"},
+        {"markup the files never hold", u"<a><![CDATA[x]]><!ELEMENT e ANY><b/></a><!doctype r>",
+         u"<?xml?>\r\n<a>\r\n\t<![CDATA[x]]>\r\n\t\t<!ELEMENT>\r\n\t\t\t<b/>\r\n\t\t</"
+         u"!ELEMENT>\r\n\t\t<!doctype/>\r\n\t</![CDATA[x]]>\r\n</a>\r\n"},
+        {"two declarations", u"<?xml?><?xml version=\"1.0\" encoding=\"utf-8\"?><r/>",
+         u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<r/>\r\n"},
+        {"a tab after the name, a tag closed by '?'", u"<a\tb=\"1\"><c?><d/></c></a>",
+         u"<?xml?>\r\n<a\tb=\"1\">\r\n\t<c>\r\n\t\t<d/>\r\n\t</c>\r\n</a\tb=\"1\">\r\n"},
+        {"ampersands and quotes in values and text", u"<a t=\"&amp &quot;q&quot;\">\"&\"</a>",
+         u"<?xml?>\r\n<a t=\"&amp;amp &quot;q&quot;\">&quot;&amp;&quot;</a>\r\n"},
+        {"no markup at all", u"no markup here", u"<?xml?>\r\n"},
+        {"end tags of another case", u"<A><b><C>1</c></B></a><A/>",
+         u"<?xml?>\r\n<A>\r\n\t<b>\r\n\t\t<C>1</C>\r\n\t</b>\r\n</A>\r\n<A/>\r\n"},
+    };
+    for (const TCase& c : aCases) {
+        TMemXml oXml{QString()};
+        oXml.SetText(QString::fromUtf16(c.sInput));
+        EXPECT_EQ(oXml.GetText(), QString::fromUtf16(c.sWritten)) << c.sWhat;
+    }
+}
+
+// Hand edits: comments and processing instructions anywhere are left out, values in single quotes are
+// read. The tree is what the same file without them gives.
+TEST(MemXml, CommentsInstructionsAndSingleQuotes) {
+    struct TCase {
+        const char* sWhat;
+        const char16_t* sInput;
+        const char16_t* sTree;
+        const char16_t* sDeclaration; // the declaration's attributes, joined by ","
+    };
+    const TCase aCases[] = {
+        {"a comment between cards",
+         u"<Tarvo><Cards><Item1 number=\"01\"/>\r\n<!-- Bob left -->\r\n<Item2 "
+         u"number=\"02\"/></Cards><Popup max=\"5\"/></Tarvo>",
+         u"Tarvo(Cards(Item1{number=01} Item2{number=02}) Popup{max=5})", u""},
+        {"comments around the root",
+         u"<!-- by hand -->\r\n<?xml version=\"1.0\"?>\r\n<!-- 2024 --><Tarvo "
+         u"version=\"1.2\"/>\r\n<!-- end -->\r\n",
+         u"Tarvo{version=1.2}", u"version=1.0"},
+        {"a commented-out card", u"<Cards><!-- <Item9 number=\"09\"/> --><Item1 number=\"01\"/></Cards>",
+         u"Cards(Item1{number=01})", u""},
+        {"'>' and '--' inside a comment", u"<a><!-- x > y -- z --><b/></a>", u"a(b)", u""},
+        {"a comment without its end stops at the next '>'", u"<a><!-- x <b/><c/></a>", u"a(c)", u""},
+        {"a comment with no '>' after it ends the parse", u"<a/><!-- x", u"a", u""},
+        {"processing instructions",
+         u"<?xml version=\"1.0\"?><?xml-stylesheet href=\"s.css\"?><r><?pi a>b?><s/></r>", u"r(s)",
+         u"version=1.0"},
+        {"an instruction without its end stops at the next '>'", u"<r><?pi a><s/></r>", u"r(s)", u""},
+        {"a comment inside a text", u"<Commant>vip <!-- since May --> guest</Commant>",
+         u"Commant'vip  guest'", u""},
+        {"a text in pieces is decoded whole", u"<a>x &amp;<!--c-->amp; y</a>", u"a'x &amp; y'", u""},
+        {"a comment that is all of the content", u"<a><!-- none --></a><b> <!--c--> </b>", u"a b'  '", u""},
+        {"a comment before a child keeps the text rule", u"<a>x<!--c--><b/></a>", u"a(b)", u""},
+        {"values in single quotes", u"<Item1 number='0A' name='Ann \"A\"' level=\"2\" c='&apos;x&apos;'/>",
+         u"Item1{number=0A,name=Ann \"A\",level=2,c='x'}", u""},
+        {"a single quote after one blank", u"<a x= '1'/>", u"a{x=1}", u""},
+        {"a lone apostrophe is no quote", u"<a x='1 y=\"2\"/>", u"a{'1 y=2}", u""},
+        {"single quotes in the declaration", u"<?xml version='1.0' encoding='utf-8'?><r/>", u"r",
+         u"version=1.0,encoding=utf-8"},
+    };
+    for (const TCase& c : aCases) {
+        TMemXml oXml{QString()};
+        oXml.SetText(QString::fromUtf16(c.sInput));
+        EXPECT_EQ(DumpChildren(oXml.RootNode()), QString::fromUtf16(c.sTree)) << c.sWhat;
+        EXPECT_EQ(oXml.RootNode().Attrs().join(u','), QString::fromUtf16(c.sDeclaration)) << c.sWhat;
+        EXPECT_EQ(oXml.DocType(), QString()) << c.sWhat;
+    }
+}
+
 TEST(MemXml, DeclarationAttributesGoToTheRoot) {
     TMemXml oXml{QString()};
     oXml.SetText(u"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<r a=\"1\"/>"_qs);
@@ -370,18 +497,53 @@ TEST(MemXml, AttributeRules) {
     EXPECT_FALSE(a.AttrExists(u"y"_qs));
     EXPECT_EQ(a.GetNodeAttr(u"y"_qs), u"");
 
-    a.SetNodeAttr(u"x"_qs, u"3"_qs); // first match, name now as given
-    EXPECT_EQ(a.Attrs(), QStringList({u"x=3"_qs, u"x=2"_qs, u"e="_qs}));
     a.SetNodeAttr(u"y"_qs, u""_qs); // empty value on a missing attribute adds nothing
     EXPECT_EQ(a.Attrs().size(), 3);
-    a.SetNodeAttr(u"X"_qs, QString()); // empty value removes the first match
-    EXPECT_EQ(a.Attrs(), QStringList({u"x=2"_qs, u"e="_qs}));
     a.SetNodeAttr(u"new"_qs, u"a=b"_qs);
     EXPECT_EQ(a.GetNodeAttr(u"NEW"_qs), u"a=b");
     a.RemoveNodeAttr(u"e"_qs);
     a.RemoveNodeAttr(u"absent"_qs);
-    EXPECT_EQ(a.Attrs(), QStringList({u"x=2"_qs, u"new=a=b"_qs}));
-    EXPECT_EQ(oXml.GetText(), u"<?xml?>\r\n<a x=\"2\" new=\"a=b\"/>\r\n");
+    EXPECT_EQ(a.Attrs(), QStringList({u"X=1"_qs, u"x=2"_qs, u"new=a=b"_qs}));
+    EXPECT_EQ(oXml.GetText(), u"<?xml?>\r\n<a X=\"1\" x=\"2\" new=\"a=b\"/>\r\n");
+}
+
+// Two attributes whose names differ only in case are one name to the reader, which sees the first.
+// Whatever a program sets or removes, the file must not keep a second one that would be read instead.
+TEST(MemXml, SettingANameLeavesNoSecondAttributeOfIt) {
+    struct TCase {
+        const char* sWhat;
+        const char16_t* sName;
+        const char16_t* sValue; // null: RemoveNodeAttr
+        const char16_t* sWritten;
+    };
+    const TCase aCases[] = {
+        {"set replaces the first and drops the later ones", u"language", u"0409",
+         u"<Main language=\"0409\" keyView=\"1\"/>"},
+        {"set by another case", u"LANGUAGE", u"0C0A", u"<Main LANGUAGE=\"0C0A\" keyView=\"1\"/>"},
+        {"an empty value removes them all", u"language", u"", u"<Main keyView=\"1\"/>"},
+        {"remove takes them all", u"Language", nullptr, u"<Main keyView=\"1\"/>"},
+        {"another name leaves them", u"keyView", u"0",
+         u"<Main Language=\"0419\" keyView=\"0\" language=\"0409\" "
+         u"LANGUAGE=\"0407\"/>"},
+    };
+    for (const TCase& c : aCases) {
+        TMemXml oXml{QString()};
+        oXml.SetText(u"<Main Language=\"0419\" keyView=\"1\" language=\"0409\" LANGUAGE=\"0407\"/>"_qs);
+        TMXNode& oMain = *oXml.RootNode().ChildNodes().GetNode(0);
+        ASSERT_EQ(oMain.GetNodeAttr(u"language"_qs), u"0419") << c.sWhat;
+        if (c.sValue)
+            oMain.SetNodeAttr(QString::fromUtf16(c.sName), QString::fromUtf16(c.sValue));
+        else
+            oMain.RemoveNodeAttr(QString::fromUtf16(c.sName));
+        const QString sWritten = oXml.GetText();
+        EXPECT_EQ(sWritten, u"<?xml?>\r\n"_qs + QString::fromUtf16(c.sWritten) + kCrLf) << c.sWhat;
+        // Read again, the name gives what was set.
+        TMemXml oBack{QString()};
+        oBack.SetText(sWritten);
+        const QString sRead =
+            oBack.RootNode().ChildNodes().GetNode(0)->GetNodeAttr(QString::fromUtf16(c.sName));
+        EXPECT_EQ(sRead, c.sValue ? QString::fromUtf16(c.sValue) : QString()) << c.sWhat;
+    }
 }
 
 TEST(MemXml, ContractViolationsNameTheUnit) {
