@@ -24,6 +24,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -71,15 +72,7 @@ TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
     m_oDoc->SetOnChange([this](TDocUpdate&) { DocChange(); });
     m_oDoc->SetOnUserIn([this](TTarvoDoc&) { DocUserIn(); });
     m_oDoc->SetOnUserOut([this](TTarvoDoc&) { DocUserOut(); });
-    m_oDoc->SetOnWriteError([this](const QString& AMessage) {
-        // Told after the event has finished: a modal box inside the document's update would let the
-        // next card run into the middle of this one.
-        m_aWriteErrors.append(AMessage);
-        if (!m_fWriteErrorsQueued) {
-            m_fWriteErrorsQueued = true;
-            QTimer::singleShot(0, this, [this] { ShowWriteErrors(); });
-        }
-    });
+    m_oDoc->SetOnWriteError([this](const QString& AMessage) { QueueWriteError(AMessage); });
     m_oDoc->SetFileName(ADataFile.isEmpty() ? DataFilePath() : ADataFile);
     m_oDebugLog = std::make_unique<TLogWritten>(
         JoinPath(QFileInfo(m_oDoc->FileName()).absolutePath(), QStringLiteral("Tarvo.log")));
@@ -87,11 +80,15 @@ TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
     CreateViews();
     pcMain->setCurrentWidget(tsLog);
     UpdateCaption();
+    // A second start finds this window and asks for it here (before the start mutex is released).
+    m_oListener = std::make_unique<TInstanceListener>(QString::fromLatin1(TarvoWindowClass),
+                                                      [this] { ShowForSecondStart(); });
     if (ADeferStartup)
         QTimer::singleShot(0, this, [this] { DeferredStartup(); });
 }
 
 TfmMain::~TfmMain() {
+    m_oListener.reset();
     for (QTimer*& t : m_aKorvelTimers) {
         delete t;
         t = nullptr;
@@ -125,6 +122,9 @@ void TfmMain::CreateActions() {
     actSettings->setIcon(TarvoIcons::SettingsIcon());
     actAbout = make("actAbout", QStringLiteral("About..."));
     actExit = make("actExit", QStringLiteral("E&xit Tarvo (Velmo)"));
+    actExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    actExit->setShortcutContext(Qt::WindowShortcut);
+    addAction(actExit); // Ctrl+Q works wherever the focus is in the window
     actRunTarvoConfig = make("actRunTarvoConfig", QStringLiteral("Run TarvoConfig"),
                              QStringLiteral("Run the program TarvoConfig"));
     actRunTarvoConfig->setIcon(TarvoIcons::RunConfigIcon());
@@ -280,7 +280,9 @@ QString TfmMain::BuildCaption() const {
 void TfmMain::UpdateCaption() {
     setWindowTitle(BuildCaption());
     if (trayIcon)
-        trayIcon->setToolTip(windowTitle());
+        trayIcon->setToolTip(m_fReaderLost
+                                 ? windowTitle() + QStringLiteral("\nReader lost: cards are not read")
+                                 : windowTitle());
 }
 
 void TfmMain::ApplyLanguage() {
@@ -318,15 +320,7 @@ void TfmMain::changeEvent(QEvent* AEvent) {
         });
 }
 
-// ---- closing --------------------------------------------------------------------------------------
-
-void TfmMain::closeEvent(QCloseEvent* AEvent) {
-    // The title-bar close does nothing: only Exit ends the program.
-    if (!m_fClosing)
-        AEvent->ignore();
-    else
-        AEvent->accept();
-}
+// ---- closing (the title-bar close: uFmMainDesk.cpp) ---------------------------------------------
 
 void TfmMain::CloseDocument() {
     try {
@@ -361,14 +355,4 @@ void TfmMain::EndProgram(int AExitCode) {
         trayIcon->hide();
     close();
     QCoreApplication::exit(AExitCode);
-}
-
-void TfmMain::ShowWriteErrors() {
-    m_fWriteErrorsQueued = false;
-    if (m_aWriteErrors.isEmpty())
-        return;
-    const QString lText = m_aWriteErrors.join(QStringLiteral("\n"));
-    m_aWriteErrors.clear();
-    ShowMainWnd(true);
-    ShowErrorBox(this, lText);
 }

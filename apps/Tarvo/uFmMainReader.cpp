@@ -95,6 +95,7 @@ void TfmMain::OpenOnConfiguredPort() {
 
 void TfmMain::AfterReaderOpened() {
     UpdateCaption();
+    UpdateReaderState();
     if (IsKorvel()) {
         m_nKorvelState = 0; // nothing known of the outputs after an opening
         ApplyKorvelOutputs();
@@ -152,6 +153,9 @@ bool TfmMain::DoConnectReader(bool AReportError) {
             if (SearchReaderPort(lPort)) {
                 m_oDoc->SetReaderPort(lPort);
                 OpenOnConfiguredPort();
+            } else if (AReportError && (m_oDoc->ReaderSn() != 0 || !m_oDoc->ReaderPort().isEmpty())) {
+                // The reader the settings name is nowhere: that is said, as a failed connection is.
+                ReportReaderNotFound();
             }
         }
         AfterReaderOpened();
@@ -161,6 +165,7 @@ bool TfmMain::DoConnectReader(bool AReportError) {
         } catch (...) {
         }
         UpdateCaption();
+        UpdateReaderState();
         if (AReportError) {
             ShowMainWnd(true);
             ShowErrorBox(this, FormatResString(MSG_READER_CONNECT_FAILED, {m_oRd->PortName()}) +
@@ -224,6 +229,7 @@ void TfmMain::DetectorMessage() {
                     m_oRd->SetActive(false);
                     timerOpenPort->stop();
                     UpdateCaption();
+                    UpdateReaderState(QStringLiteral("its port is gone"));
                 }
             }
         }
@@ -238,7 +244,18 @@ void TfmMain::ReaderError() {
     try {
         m_oRd->SetNotifications(false);
         m_oRd->SetNotifications(true);
-    } catch (const EOrvPError&) {
+    } catch (const EOrvPError& e) {
+        // A session that cannot be renewed reads no cards although it looks open: it is closed and
+        // reopened by the retry timer, and the operator is told that cards are not read meanwhile.
+        if (m_oRd->Active()) {
+            try {
+                m_oRd->SetActive(false);
+            } catch (...) {
+            }
+            timerOpenPort->start();
+            UpdateCaption();
+            UpdateReaderState(QStringLiteral("read error: %1").arg(QString::fromUtf8(e.what()).trimmed()));
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include "gui/uListView.h"
 #include "gui/uPopupMsg.h"
 #include "reader/OrvRClasses.h"
+#include "tests/common/DialogScript.h"
 #include "tests/common/TestSupport.h"
 
 #include <QFile>
@@ -249,10 +250,14 @@ private Q_SLOTS:
         QCOMPARE(w->InVD().SortColumn(), static_cast<int>(Tarvo::icUser));
     }
 
-    void TitleBarCloseDoesNothingExitSaves() {
+    void TitleBarCloseAnsweredNoKeepsExitSaves() {
         auto w = MakeMain(2, 0);
         w->show();
-        QVERIFY(!w->close());
+        {
+            TBoxCatcher lBoxes; // without a tray (as offscreen) the close asks first; not answered Yes
+            QVERIFY(!w->close());
+            QCOMPARE(lBoxes.m_aTexts, QStringList{QStringLiteral("Exit Tarvo?")});
+        }
         QVERIFY(w->isVisible());
         QVERIFY(!w->ExitRequested());
 

@@ -1,0 +1,223 @@
+// The main window's conduct on a Linux desktop: one write-failure box at a time, closing to the tray
+// (or asking to exit), the reader lost and back, and a second start bringing the window to the front.
+
+#include "apps/Tarvo/uFmMain.h"
+
+#include "base/uDebugLog.h"
+#include "base/uMessages.h"
+#include "frontdesk/uTarvoDoc.h"
+#include "gui/uErrorBox.h"
+#include "gui/uIcons.h"
+#include "gui/uPopupMsg.h"
+#include "gui/uStateIcons.h"
+#include "reader/OrvRClasses.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+using namespace Tarvo;
+
+namespace {
+
+// Failures listed in full in the box; further ones are counted into it.
+constexpr int MaxListedWriteErrors = 5;
+constexpr int TrayMessageMs = 10000;
+
+} // namespace
+
+// ---- write failures -------------------------------------------------------------------------------
+
+QMessageBox* TfmMain::WriteErrorBox() const {
+    return m_pWriteBox.data();
+}
+
+void TfmMain::QueueWriteError(const QString& AMessage) {
+    // Every failure goes to the debug log in full; the box lists a few and counts the rest, so a desk
+    // nobody attends keeps one box and flat memory however many events fail.
+    LogWriteError(AMessage);
+    if (m_pWriteBox) {
+        ++m_nWriteMore;
+        m_pWriteBox->setText(WriteErrorText());
+        return;
+    }
+    if (m_aWriteErrors.size() < MaxListedWriteErrors)
+        m_aWriteErrors.append(AMessage);
+    else
+        ++m_nWriteMore;
+    // Told after the event has finished: a modal box inside the document's update would let the
+    // next card run into the middle of this one.
+    if (!m_fWriteErrorsQueued) {
+        m_fWriteErrorsQueued = true;
+        QTimer::singleShot(0, this, [this] { ShowWriteErrors(); });
+    }
+}
+
+void TfmMain::LogWriteError(const QString& AMessage) {
+    if (!m_oDebugLog)
+        return;
+    // One debug-log line per line of the message: a lost line stands on its own, ready to be put back.
+    const QStringList lLines = AMessage.split(QLatin1Char('\n'));
+    for (int i = 0; i < lLines.size(); ++i) {
+        QString lError;
+        const QString lText = i == 0 ? lLines[i] : QStringLiteral("  ") + lLines[i];
+        if (!m_oDebugLog->Write(QLatin1Char('E'), lText, &lError) && m_sDebugLogError.isEmpty())
+            m_sDebugLogError = lError;
+    }
+}
+
+QString TfmMain::WriteErrorText() const {
+    QString lText = m_aWriteErrors.join(QStringLiteral("\n\n"));
+    if (m_nWriteMore > 0) {
+        lText += QStringLiteral("\n\n");
+        lText += m_nWriteMore == 1
+                     ? QStringLiteral("And 1 more line could not be written")
+                     : QStringLiteral("And %1 more lines could not be written").arg(m_nWriteMore);
+        if (m_sDebugLogError.isEmpty())
+            lText += (m_nWriteMore == 1 ? QStringLiteral("; it is listed in \"%1\".")
+                                        : QStringLiteral("; they are listed in \"%1\"."))
+                         .arg(m_oDebugLog->FileName());
+        else
+            lText += QLatin1Char('.');
+    }
+    if (!m_sDebugLogError.isEmpty())
+        lText += QStringLiteral("\n\nThe debug log could not take them either: %1").arg(m_sDebugLogError);
+    return lText;
+}
+
+void TfmMain::ShowWriteErrors() {
+    m_fWriteErrorsQueued = false;
+    if (m_aWriteErrors.isEmpty() || m_pWriteBox)
+        return;
+    ShowMainWnd(true);
+    auto* lBox = new QMessageBox(QMessageBox::Critical, QApplication::applicationDisplayName(),
+                                 WriteErrorText(), QMessageBox::Ok, this);
+    lBox->setObjectName(QStringLiteral("boxWriteErrors"));
+    m_pWriteBox = lBox;
+    lBox->exec();
+    delete m_pWriteBox.data();
+    m_aWriteErrors.clear();
+    m_nWriteMore = 0;
+    m_sDebugLogError.clear();
+}
+
+// ---- tray messages and closing --------------------------------------------------------------------
+
+void TfmMain::ShowTrayMessage(const QString& ATitle, const QString& AText, bool AWarning) {
+    m_sLastTrayMessage = AText;
+    if (m_fHasTray && trayIcon && trayIcon->isVisible())
+        trayIcon->showMessage(
+            ATitle, AText, AWarning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information, TrayMessageMs);
+}
+
+bool TfmMain::ConfirmExit() {
+    QMessageBox lBox(QMessageBox::Question, windowTitle(), QStringLiteral("Exit Tarvo?"),
+                     QMessageBox::Yes | QMessageBox::No, this);
+    lBox.setObjectName(QStringLiteral("boxConfirmExit"));
+    lBox.setInformativeText(
+        QStringLiteral("Cards are not read and nobody is billed until it is started again."));
+    lBox.setDefaultButton(QMessageBox::No);
+    return lBox.exec() == QMessageBox::Yes;
+}
+
+void TfmMain::closeEvent(QCloseEvent* AEvent) {
+    if (m_fClosing) {
+        AEvent->accept();
+        return;
+    }
+    AEvent->ignore();
+    if (m_fHasTray) {
+        // With a tray the title-bar close only hides the window, as minimising does: the desk keeps
+        // reading cards. The first time it says so, where the operator will look for it.
+        ShowMainWnd(false);
+        if (!m_fCloseTold) {
+            m_fCloseTold = true;
+            ShowTrayMessage(LoadResString(MSG_APP_TITLE),
+                            QStringLiteral("Tarvo keeps running here and goes on reading cards. "
+                                           "Click the icon to show the window; Exit is in its menu."),
+                            false);
+        }
+        return;
+    }
+    // Without a tray the window is the program: closing it is Exit, after a question.
+    if (ConfirmExit())
+        DoExit();
+    if (m_fClosing)
+        AEvent->accept();
+}
+
+// ---- second start ---------------------------------------------------------------------------------
+
+void TfmMain::ShowForSecondStart() {
+    ShowMainWnd(true);
+    if (m_oDebugLog)
+        (void)m_oDebugLog->Write(QLatin1Char('I'), QStringLiteral("Main window shown for a second start"));
+}
+
+// ---- reader lost and back -------------------------------------------------------------------------
+
+QString TfmMain::ReaderPlace() const {
+    if (m_oRd && !m_oRd->PortName().isEmpty())
+        return m_oRd->PortName();
+    if (!m_oDoc->ReaderPort().isEmpty())
+        return m_oDoc->ReaderPort();
+    return QStringLiteral("s/n %1").arg(m_oDoc->ReaderSn());
+}
+
+void TfmMain::UpdateReaderState(const QString& AReason) {
+    if (!m_oRd || m_fExitDone)
+        return;
+    const bool lActive = m_oRd->Active();
+    const bool lConfigured = !m_oDoc->ReaderPort().isEmpty() || m_oDoc->ReaderSn() != 0;
+    const bool lLost = !lActive && lConfigured;
+    if (lLost != m_fReaderLost) {
+        m_fReaderLost = lLost;
+        trayIcon->setIcon(lLost ? TarvoIcons::ReaderLostIcon() : TarvoIcons::ProgramIcon());
+        UpdateCaption();
+    }
+    const QString lTitle = LoadResString(MSG_APP_TITLE);
+    const int lTimeOut = static_cast<int>(m_oDoc->PopupTimeOut() * 1000);
+    if (lLost && m_fReaderWasOpen && !m_fLostShown) {
+        // Said at once in a popup that stays until the reader is back, and in the tray: nobody must
+        // work a busy evening without noticing that cards are not read.
+        m_fLostShown = true;
+        m_sLostPort = ReaderPlace();
+        QString lText = QStringLiteral("Reader on %1 lost: cards are not read").arg(m_sLostPort);
+        if (!AReason.isEmpty())
+            lText += QStringLiteral(" (%1)").arg(AReason);
+        lText += QLatin1Char('.');
+        m_pLostPopup = m_oPopups->ShowPopupMessage(lText, std::any(), m_oDoc->PopupFontName(),
+                                                   m_oDoc->PopupFontSize(), 0);
+        m_pLostPopup->setObjectName(QStringLiteral("fmReaderLost"));
+        ShowTrayMessage(lTitle, lText, true);
+    } else if (lActive && m_fLostShown) {
+        m_fLostShown = false;
+        if (m_pLostPopup)
+            m_oPopups->ClosePopup(m_pLostPopup);
+        const QString lText =
+            QStringLiteral("Reader on %1 is back: cards are read again.").arg(ReaderPlace());
+        m_oPopups
+            ->ShowPopupMessage(lText, std::any(), m_oDoc->PopupFontName(), m_oDoc->PopupFontSize(),
+                               static_cast<unsigned>(lTimeOut))
+            ->setObjectName(QStringLiteral("fmReaderBack"));
+        ShowTrayMessage(lTitle, lText, false);
+    }
+    if (lActive)
+        m_fReaderWasOpen = true;
+}
+
+void TfmMain::ReportReaderNotFound() {
+    ShowMainWnd(true);
+    const QString lText =
+        m_oDoc->ReaderPort().isEmpty()
+            ? QStringLiteral("No reader with the serial number %1 was found. Cards are not read until it "
+                             "is connected.")
+                  .arg(m_oDoc->ReaderSn())
+            : QStringLiteral("No reader with the serial number %1 was found, on \"%2\" or any other port. "
+                             "Cards are not read until it is connected.")
+                  .arg(m_oDoc->ReaderSn())
+                  .arg(m_oDoc->ReaderPort());
+    ShowErrorBox(this, lText);
+}
