@@ -7,9 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-
-// "LangId": hexadecimal digits without prefix; anything else (or more than 32 bits) gives 0.
 std::uint32_t ParseLangId(const QString& AText) {
     if (AText.isEmpty())
         return 0;
@@ -31,8 +28,6 @@ std::uint32_t ParseLangId(const QString& AText) {
     }
     return static_cast<std::uint32_t>(lValue);
 }
-
-} // namespace
 
 void FindLanguageFiles(const QString& APrefix, TALangs& VLangs, const QString& ALangDir) {
     VLangs.clear();

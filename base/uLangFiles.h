@@ -10,7 +10,7 @@ struct TLangInfo {
     QString m_sTitle;
     QString m_sAuthor;
     std::uint32_t m_nLangId = 0;
-    QString m_sFileName;  // without folder
+    QString m_sFileName; // without folder
 };
 using TALangs = std::vector<TLangInfo>;
 
@@ -19,6 +19,9 @@ void FindLanguageFiles(const QString& APrefix, TALangs& VLangs, const QString& A
 // "Title", "Author", "LangId" (hex without prefix; empty or not hex gives 0) of section "Global".
 bool ReadLangInfo(const QString& AFileName, TLangInfo& VInfo);
 int FindLangById(const TALangs& ALangs, std::uint32_t AId);
+// "LangId": hexadecimal digits without prefix ("0419" and "419" give 1049); anything else, or more
+// than 32 bits, gives 0.
+std::uint32_t ParseLangId(const QString& AText);
 
 // Single-line value coding of language files ("\n", "\\", "\"").
 QString EncodeStr(const QString& AText);
