@@ -5,6 +5,7 @@
 #include "apps/ConfigTarvo/uFmMain.h"
 
 #include "base/uMessages.h"
+#include "base/uSingleInstance.h"
 #include "config/uAppUtils.h"
 #include "gui/uErrorBox.h"
 #include "reader/uOrvMsgWindow.h"
@@ -14,11 +15,19 @@
 
 #include <memory>
 
+#include <signal.h>
+
 int main(int argc, char* argv[]) {
+    // A file-size limit must not kill the program: the write fails with EFBIG and is reported.
+    signal(SIGXFSZ, SIG_IGN);
     SetMsgProgram(TMsgProgram::Config);
-    // Ends at once when either program's main window exists (unless started with /N).
-    if (!ConfigTarvo::CheckSingleInstance(argc, argv))
+    // Ends at once when either program's main window exists (unless started with /N), after asking that
+    // program to bring its window to the front.
+    if (!ConfigTarvo::CheckSingleInstance(argc, argv)) {
+        (void)ActivateRunningInstance(
+            {QString::fromLatin1(ConfigTarvoWindowClass), QString::fromLatin1(TarvoWindowClass)});
         return 0;
+    }
 
     QApplication lApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ConfigTarvo"));
@@ -32,6 +41,16 @@ int main(int argc, char* argv[]) {
         [](int AExitCode) { QCoreApplication::exit(AExitCode); }, Qt::QueuedConnection);
     auto lAutoMessage = std::make_unique<TfmAutoMessageDlg>();
     SetAutoMessageDlg(lAutoMessage.get());
+    // A second start asks for this window: raised and activated (before the start mutex is released).
+    TInstanceListener lListener(QString::fromLatin1(ConfigTarvoWindowClass), [lWindow] {
+        if (!lWindow)
+            return;
+        if (lWindow->isMinimized())
+            lWindow->setWindowState(lWindow->windowState() & ~Qt::WindowMinimized);
+        lWindow->show();
+        lWindow->raise();
+        lWindow->activateWindow();
+    });
     lMain->show();
 
     const int lResult = QApplication::exec();

@@ -6,6 +6,7 @@
 #include "base/uExceptions.h"
 #include "base/uMessages.h"
 #include "base/uShellOpen.h"
+#include "base/uSingleInstance.h"
 #include "frontdesk/uAppUtils.h"
 #include "gui/uErrorBox.h"
 #include "reader/uOrvMsgWindow.h"
@@ -59,10 +60,17 @@ void ShellOpenWithDesktop(QObject* /*AOwner*/, const QString& AFile, const QStri
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // A file-size limit must not kill the desk: the write fails with EFBIG instead, and the failure is
+    // reported as every other write failure is.
+    signal(SIGXFSZ, SIG_IGN);
     SetMsgProgram(TMsgProgram::FrontDesk);
-    // A second front desk (or one started while the configuration program runs) ends at once.
-    if (!Tarvo::CheckSingleInstance(argc, argv))
+    // A second front desk (or one started while the configuration program runs) ends at once, after
+    // asking the running program to bring its window to the front.
+    if (!Tarvo::CheckSingleInstance(argc, argv)) {
+        (void)ActivateRunningInstance(
+            {QString::fromLatin1(TarvoWindowClass), QString::fromLatin1(ConfigTarvoWindowClass)});
         return 0;
+    }
 
     QApplication lApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvo"));
