@@ -253,6 +253,7 @@ bool TfmMain::DeferredStartup() {
         UpdateCaption();
         if (lShow || !m_fHasTray)
             ShowMainWnd(true);
+        ShowLoadProblems();
     } catch (const std::exception& e) {
         // The start-up ends at this step; the program goes on (in the tray, or shown without one).
         if (!m_fHasTray)

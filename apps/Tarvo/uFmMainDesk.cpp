@@ -221,3 +221,16 @@ void TfmMain::ReportReaderNotFound() {
                   .arg(m_oDoc->ReaderPort());
     ShowErrorBox(this, lText);
 }
+
+// ---- start-up ------------------------------------------------------------------------------------
+
+void TfmMain::ShowLoadProblems() {
+    // A desk that cannot bill or recognise cards says so once, at start, whoever started it: after the
+    // reader is connected, so that cards are read while the box waits for the operator.
+    const QStringList lProblems = m_oDoc->LoadProblems();
+    if (lProblems.isEmpty())
+        return;
+    ShowMainWnd(true);
+    ShowErrorBox(this, QStringLiteral("The front desk cannot work as it should:\n\n%1")
+                           .arg(lProblems.join(QStringLiteral("\n"))));
+}

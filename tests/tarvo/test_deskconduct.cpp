@@ -339,6 +339,40 @@ private Q_SLOTS:
         QVERIFY(PopupTexts(w).isEmpty());
         QCOMPARE(IconImage(w.trayIcon->icon()), IconImage(TarvoIcons::ReaderLostIcon()));
     }
+
+    // A data file the desk cannot bill or recognise cards with: the start says so in one box that
+    // names every problem the document found; a sound file gives no box.
+    void LoadProblemsAreShownInOneBoxAtStart_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("problems");
+        const QByteArray lSound = DataFile(QString());
+        QByteArray lNoZones = lSound;
+        lNoZones.replace("baseCost=\"2\"", "baseCost=\"two\"");
+        QByteArray lNothing = lNoZones;
+        lNothing.replace("number=\"", "number=\"zz");
+        QTest::newRow("sound") << lSound << 0;
+        QTest::newRow("cost unreadable") << lNoZones << 1;
+        QTest::newRow("no zone, no card") << lNothing << 2;
+        QTest::newRow("not XML") << QByteArray("Tarvo data, kept by hand\r\n") << 1;
+    }
+    void LoadProblemsAreShownInOneBoxAtStart() {
+        QFETCH(QByteArray, data);
+        QFETCH(int, problems);
+        m_oDir = std::make_unique<TTempDir>();
+        TfmMain w(m_oDir->WriteFile(QStringLiteral("Tarvo.xml"), data), false);
+        TBoxCatcher lBoxes;
+        QVERIFY(w.DeferredStartup());
+        const QStringList lProblems = w.Doc().LoadProblems();
+        QVERIFY2(lProblems.size() >= problems, qPrintable(lProblems.join('|')));
+        if (problems == 0) {
+            QCOMPARE(lBoxes.m_aTexts, QStringList());
+            return;
+        }
+        QCOMPARE(lBoxes.m_aTexts.size(), 1);
+        for (const QString& p : lProblems)
+            QVERIFY2(lBoxes.m_aTexts.first().contains(p), qPrintable(lBoxes.m_aTexts.first()));
+        QVERIFY(w.isVisible());
+    }
 };
 
 QTEST_MAIN(TestDeskConduct)
