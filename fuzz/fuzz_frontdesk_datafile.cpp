@@ -63,6 +63,27 @@ void Save(const TTarvoDoc& ADoc, TMemXml& AXml) {
     }
 }
 
+// What the operator is told after a load: nothing beside a load that stopped; one sentence for a store
+// whose root is not read (this one names no file, so it is no missing first-start file); otherwise the
+// sentence on tariff zones exactly when none was read.
+void CheckProblems(const TTarvoDoc& ADoc, bool AComplete, bool ARootRead) {
+    const QStringList lProblems = ADoc.LoadProblems();
+    if (!AComplete) {
+        if (!lProblems.isEmpty())
+            Fail("problems listed beside a stopped load");
+        return;
+    }
+    if (!ARootRead) {
+        if (lProblems.size() != 1)
+            Fail("a store whose root is not read gives not one problem");
+        return;
+    }
+    const bool lNoZone =
+        !lProblems.isEmpty() && lProblems.front().startsWith(QLatin1String("No tariff zone could be read"));
+    if (lNoZone != ADoc.TZs().IsEmpty())
+        Fail("the tariff zone problem disagrees with the zones read");
+}
+
 QString TimeText(TDateTime AValue) {
     return TimeToXmlStr(TimeOf(AValue));
 }
@@ -110,6 +131,7 @@ void RunInMemory(const QString& AText) {
     TTarvoDoc lDoc;
     const bool lComplete = Load(lDoc, lXml);
     CheckZonesSorted(lDoc);
+    CheckProblems(lDoc, lComplete, lRootRead);
     Save(lDoc, lXml);
     const QString lSaved = lXml.GetText();
 

@@ -1,5 +1,7 @@
 // Arbitrary bytes through the XML store: parse as text, write back, look names up, and now and then
-// load them as a file with the byte-order mark or the code page deciding the encoding.
+// load them as a file with the byte-order mark or the code page deciding the encoding. The tree read
+// is also written as a hand edit would leave it (comments, processing instructions, single quotes),
+// and that text must read as the same tree.
 
 #include "base/uMemXml.h"
 
@@ -25,6 +27,64 @@ void CheckLookups(const TMXNode& ANode, int ABudget) {
         if (i == 0)
             CheckLookups(*aNodes.GetNode(0), ABudget / 2);
     }
+}
+
+// The tree below ANode as the writer lays it out, dressed as by a hand edit: a comment before each
+// element, a processing instruction after the last child, a comment inside each text, and values in
+// single quotes (the encoder leaves no apostrophe in a value). ASeed picks where the text is cut.
+void WriteDressed(const TMemXml& AXml, const TMXNode& ANode, QString& VText, std::uint32_t& VSeed) {
+    const TMXNodeList& aNodes = ANode.ChildNodes();
+    for (int i = 0; i < aNodes.Count(); ++i) {
+        const TMXNode& oNode = *aNodes.GetNode(i);
+        VSeed = VSeed * 1103515245u + 12345u;
+        VText += VSeed % 2 ? QStringLiteral("<!-- a <b> -- c -->") : QStringLiteral("<!---->\r\n");
+        VText += u'<' + aNodes.Get(i);
+        for (const QString& sAttr : oNode.Attrs()) {
+            const qsizetype nEq = sAttr.indexOf(u'=');
+            VText += u' ';
+            VText += sAttr.left(nEq);
+            VText += QStringLiteral("='") + AXml.EncodeXmlValue(sAttr.mid(nEq + 1), true) + u'\'';
+        }
+        if (oNode.ChildNodes().Count() > 0) {
+            VText += u">\r\n";
+            WriteDressed(AXml, oNode, VText, VSeed);
+            VText += QStringLiteral("<?pi <x> ?></") + aNodes.Get(i) + QStringLiteral(">\r\n");
+        } else if (oNode.ValueTextExists()) {
+            const QString sText = AXml.EncodeXmlValue(oNode.GetNodeText(), false);
+            const qsizetype nCut =
+                static_cast<qsizetype>(VSeed % static_cast<std::uint32_t>(sText.size() + 1));
+            VText += u'>';
+            VText += sText.left(nCut) + QStringLiteral("<!--t-->") + sText.mid(nCut);
+            VText += QStringLiteral("</") + aNodes.Get(i) + QStringLiteral(">\r\n");
+        } else {
+            VText += u"/>\r\n";
+        }
+    }
+}
+
+// A text that the parse of AXml's writing and the parse of its dressed writing give alike.
+void CheckDressedReadsTheSame(const TMemXml& AXml, const QString& AWritten, std::uint32_t ASeed) {
+    // A doctype without its end runs to the end of the text and would swallow the dressing.
+    if (!AXml.DocType().isEmpty())
+        return;
+    QString sDressed = QStringLiteral("<!-- first -->");
+    sDressed += u"<?xml";
+    for (const QString& sAttr : AXml.RootNode().Attrs()) {
+        const qsizetype nEq = sAttr.indexOf(u'=');
+        sDressed += u' ';
+        sDressed += sAttr.left(nEq) + QStringLiteral("='") + AXml.EncodeXmlValue(sAttr.mid(nEq + 1), true);
+        sDressed += u'\'';
+    }
+    sDressed += u"?>\r\n<?editor x?>";
+    WriteDressed(AXml, AXml.RootNode(), sDressed, ASeed);
+    sDressed += u"<!-- last -->\r\n";
+
+    TMemXml oPlain{QString()};
+    oPlain.SetText(AWritten);
+    TMemXml oDressed{QString()};
+    oDressed.SetText(sDressed);
+    if (oPlain.GetText() != oDressed.GetText())
+        std::abort();
 }
 
 void RemoveTempFile();
@@ -57,6 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASi
     TMemXml oAgain{QString()};
     oAgain.SetText(sWritten);
     (void)oAgain.GetText();
+
+    CheckDressedReadsTheSame(oXml, sWritten, static_cast<std::uint32_t>(ASize));
 
     // Encoding followed by decoding gives the text back.
     if (oXml.DecodeXmlValue(oXml.EncodeXmlValue(sText, true), true) != sText)
