@@ -73,6 +73,11 @@ void TTimeZonesViewData::GetData(int ARow, TListViewRow& VItem) {
                                     lItem.m_sBaseCost, lItem.m_sMinCost};
 }
 
+std::uint64_t TTimeZonesViewData::GetRowId(int ARow) const {
+    const TTarvoTimeZone* lZone = FDoc.TZs().GetZone(GetItemDocIndex(ARow));
+    return TRowIdHash().AddPointer(lZone).AddInt(lZone->m_nId).Value();
+}
+
 const void* TTimeZonesViewData::DocObjectAt(int ADocIdx) const {
     return FDoc.TZs().GetZone(ADocIdx);
 }
@@ -101,6 +106,11 @@ void TCardsViewData::GetData(int ARow, TListViewRow& VItem) {
     VItem.m_nImageIndex = -1;
     VItem.m_aSubItems =
         QStringList{lItem.m_sNumber, lItem.m_pObj->m_sUserName, lItem.m_sLevel, lItem.m_pObj->m_sComment};
+}
+
+std::uint64_t TCardsViewData::GetRowId(int ARow) const {
+    const TCard* lCard = FDoc.Cards().GetCard(GetItemDocIndex(ARow));
+    return TRowIdHash().AddPointer(lCard).AddInt(lCard->m_nId).Value();
 }
 
 const void* TCardsViewData::DocObjectAt(int ADocIdx) const {

@@ -69,6 +69,8 @@ public:
     int GetCount() const override;
     // Caption: number; sub-items: name, start time, base cost, minimum cost.
     void GetData(int ARow, TListViewRow& VItem) override;
+    // The zone record and its identifier: an edit keeps it, a new zone never takes a deleted one's.
+    std::uint64_t GetRowId(int ARow) const override;
     const TTarvoTimeZone* ObjectOf(int ARow);
 
 protected:
@@ -82,6 +84,8 @@ public:
     int GetCount() const override;
     // Caption: number; sub-items: key, user name, level, comment.
     void GetData(int ARow, TListViewRow& VItem) override;
+    // The card record and its identifier, as for the zones.
+    std::uint64_t GetRowId(int ARow) const override;
     const TCard* ObjectOf(int ARow);
 
 protected:

@@ -145,6 +145,17 @@ std::unique_ptr<TInComparer> TInViewData::MakeComparer(int AColumn) const {
     }
 }
 
+std::uint64_t TInViewData::DocRowId(int AIdx) const {
+    TARVO_ASSERT(AIdx >= 0 && AIdx < FDoc.InUsers().Count(), "uInView");
+    const TInUser* pUser = FDoc.InUsers().Get(AIdx);
+    TARVO_ASSERT(pUser && pUser->m_pCard, "uInView");
+    // A card is inside at most once; its check-in moment tells it from its earlier stays.
+    TRowIdHash h;
+    AddKeyToRowId(h, pUser->m_pCard->m_Number);
+    h.AddDouble(pUser->m_dtTime);
+    return h.Value();
+}
+
 void TInViewData::FillViewItem(int AIdx, TInViewItem& VItem) const {
     TARVO_ASSERT(AIdx >= 0 && AIdx < FDoc.InUsers().Count(), "uInView");
     const TInUser* pUser = FDoc.InUsers().Get(AIdx);

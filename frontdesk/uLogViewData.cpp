@@ -20,6 +20,11 @@ QString BookingTimeText(TDateTime ATime, TTariffication AUnit) {
     return ShowsSeconds(AUnit) ? QStringLiteral("--:--:--") : QStringLiteral("--:--");
 }
 
+void AddKeyToRowId(TRowIdHash& VHash, const TOrv_KEYNUM& AKey) {
+    const std::size_t nLen = std::min<std::size_t>(AKey[0], AKey.size() - 1);
+    VHash.AddInt(static_cast<std::int64_t>(nLen)).AddBytes(AKey.data() + 1, nLen);
+}
+
 int TLogViewData::GetCount() const {
     return FDoc.LogList().Count();
 }
@@ -32,6 +37,19 @@ int TLogViewData::GetItemDocIndex(int ARow) const {
 int TLogViewData::FindDocIndex(int AIndex) const {
     // The order is its own inverse.
     return GetItemDocIndex(AIndex);
+}
+
+std::uint64_t TLogViewData::GetRowId(int ARow) const {
+    const int nIdx = GetItemDocIndex(ARow);
+    TARVO_ASSERT(nIdx >= 0, "uLogView");
+    const TLogItem* pItem = FDoc.LogList().Get(nIdx);
+    TARVO_ASSERT(pItem && pItem->m_pCard, "uLogView");
+    // The log only grows within a day: an entry keeps its place in it. A new day starts at place 0 again
+    // with other moments.
+    TRowIdHash h;
+    h.AddInt(nIdx).AddDouble(pItem->m_dtTime).AddInt(pItem->m_fIn ? 1 : 0);
+    AddKeyToRowId(h, pItem->m_pCard->m_Number);
+    return h.Value();
 }
 
 void TLogViewData::FillViewItem(int ARow, TLogViewItem& VItem) const {

@@ -150,6 +150,16 @@ TDateTime TRepViewData::DisplayTimeOut(TDateTime ATimeIn, TDateTime ATimeOut, TT
     return dtIn + double(nUnits * nUnitMs) / MSecsPerDay;
 }
 
+std::uint64_t TRepViewData::DocRowId(int AIdx) const {
+    TARVO_ASSERT(AIdx >= 0 && AIdx < FDoc.Report().Count(), "uReportView");
+    const TRepItem* pVisit = FDoc.Report().Get(AIdx);
+    TARVO_ASSERT(pVisit && pVisit->m_pCard, "uReportView");
+    TRowIdHash h;
+    AddKeyToRowId(h, pVisit->m_pCard->m_Number);
+    h.AddDouble(pVisit->m_dtTimeIn).AddDouble(pVisit->m_dtTimeOut);
+    return h.Value();
+}
+
 void TRepViewData::FillViewItem(int AIdx, TRepViewItem& VItem) const {
     TARVO_ASSERT(AIdx >= 0 && AIdx < FDoc.Report().Count(), "uReportView");
     const TRepItem* pVisit = FDoc.Report().Get(AIdx);

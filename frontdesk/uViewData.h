@@ -70,6 +70,8 @@ public:
     void GetData(int ARow, TListViewRow& VItem) override;
     void DataHint(int AStartIndex, int AEndIndex) override;
     void UpdateAllView() override;
+    // The entry's place in the day's log, its moment, card and direction.
+    std::uint64_t GetRowId(int ARow) const override;
 
     // Log entry shown in row ARow (count - 1 - ARow), and the reverse; -1 outside the log.
     int GetItemDocIndex(int ARow) const;
@@ -158,6 +160,7 @@ public:
     void UpdateAllView() override;
     // Rebuilds the row order (document order, then sorted by the sort column) and the view.
     void Update() override;
+    std::uint64_t GetRowId(int ARow) const override { return DocRowId(GetItemDocIndex(ARow)); }
 
     // 0 document order; +c ascending by 1-based column c; -c descending.
     int SortColumn() const { return m_nSortColumn; }
@@ -177,6 +180,9 @@ protected:
     TSortedViewData(TTarvoDoc& ADoc, const char* AUnit) : FDoc(ADoc), m_pUnit(AUnit) {}
     virtual int DocCount() const = 0;
     virtual void FillViewItem(int AIdx, TItem& VItem) const = 0;
+    // Identity of document entry AIdx: what tells it from every other entry of its list, never its
+    // place in the list (a check-out moves the guests after it).
+    virtual std::uint64_t DocRowId(int AIdx) const = 0;
     // Comparer of the 1-based column, or none (document order).
     virtual std::unique_ptr<TListComparer<TOwner>> MakeComparer(int AColumn) const = 0;
     void SortIdxs();
@@ -197,6 +203,8 @@ public:
 protected:
     int DocCount() const override;
     void FillViewItem(int AIdx, TInViewItem& VItem) const override;
+    // The guest's card and check-in moment.
+    std::uint64_t DocRowId(int AIdx) const override;
     std::unique_ptr<TInComparer> MakeComparer(int AColumn) const override;
 };
 
@@ -211,6 +219,8 @@ public:
 protected:
     int DocCount() const override;
     void FillViewItem(int AIdx, TRepViewItem& VItem) const override;
+    // The visit's card and its two moments.
+    std::uint64_t DocRowId(int AIdx) const override;
     std::unique_ptr<TRepComparer> MakeComparer(int AColumn) const override;
 };
 
@@ -303,6 +313,8 @@ QString ViewTimeText(TDateTime ATime, TTariffication AUnit);
 // Rank of each card's user name in the locale-aware, case-sensitive order (equal names, equal ranks),
 // so that sorting compares numbers instead of collating names again and again.
 std::vector<int> UserNameRanks(const std::vector<const TCard*>& ACards);
+// Adds a card's key number (its significant bytes) to a row identity.
+void AddKeyToRowId(TRowIdHash& VHash, const TOrv_KEYNUM& AKey);
 // A booking time, or dashes in place of the digits when it is 0.
 QString BookingTimeText(TDateTime ATime, TTariffication AUnit);
 

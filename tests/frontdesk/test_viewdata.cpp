@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
 #include <vector>
 
 using namespace Tarvo;
@@ -269,6 +271,59 @@ TEST_F(TViewDataTest, ReportSortsBySumLevelAndTimeWithTieBreaks) {
         data.ColumnClick(c.m_nColumn);
         EXPECT_EQ(Order(data), c.m_aOrder);
     }
+}
+
+// Every row's identity by the document entry it shows; all distinct.
+template <class TData> std::map<int, std::uint64_t> IdsByDocIndex(const TData& AData) {
+    std::map<int, std::uint64_t> ids;
+    std::set<std::uint64_t> distinct;
+    for (int r = 0; r < AData.GetCount(); ++r) {
+        ids[AData.GetItemDocIndex(r)] = AData.GetRowId(r);
+        distinct.insert(AData.GetRowId(r));
+    }
+    EXPECT_EQ(distinct.size(), ids.size());
+    return ids;
+}
+
+// An entry keeps its identity wherever its row goes: newer log entries push it down, a check-out
+// before it moves it up, a sort anywhere. A view keeps its selection on entries by these identities.
+TEST_F(TViewDataTest, RowIdentitiesFollowTheEntriesNotTheRows) {
+    m_pDoc->AddLogItem(Card(ANN), true, QString(), 0, At(10, 0));
+    m_pDoc->AddLogItem(Card(BOB), true, QString(), 0, At(10, 1));
+    TLogViewData log(*m_pDoc);
+    log.Update();
+    const auto logBefore = IdsByDocIndex(log);
+    m_pDoc->AddLogItem(Card(ANN), false, QString(), 2, At(10, 2));
+    log.Update();
+    auto logAfter = IdsByDocIndex(log);
+    EXPECT_EQ(log.FindDocIndex(0), 2); // Ann's check-in moved from row 1 to row 2
+    EXPECT_EQ(logAfter.size(), 3u);
+    logAfter.erase(2);
+    EXPECT_EQ(logAfter, logBefore);
+
+    for (int i : {BOB, ANN, JOHN})
+        m_pDoc->AddInUser(Card(i), At(11, i));
+    TInViewData in(*m_pDoc);
+    in.ColumnClick(icUser - 1);
+    std::map<TCard*, std::uint64_t> inBefore;
+    for (int r = 0; r < in.GetCount(); ++r)
+        inBefore[m_pDoc->InUsers().Get(in.GetItemDocIndex(r))->m_pCard] = in.GetRowId(r);
+    m_pDoc->DeleteInUser(0); // Bob leaves: the others move up a place in the document
+    in.Update();
+    ASSERT_EQ(in.GetCount(), 2);
+    for (int r = 0; r < in.GetCount(); ++r)
+        EXPECT_EQ(in.GetRowId(r), inBefore.at(m_pDoc->InUsers().Get(in.GetItemDocIndex(r))->m_pCard));
+
+    // The same card twice in the report, and the same times for two cards: still told apart.
+    m_pDoc->AddRepItem(Card(ANN), At(9, 0), At(9, 30), 5, false, 0, 0, false, false);
+    m_pDoc->AddRepItem(Card(ANN), At(10, 0), At(10, 30), 3, false, 0, 0, false, false);
+    m_pDoc->AddRepItem(Card(BOB), At(10, 0), At(10, 30), 4, false, 0, 0, false, false);
+    TRepViewData rep(*m_pDoc);
+    rep.Update();
+    const auto repBefore = IdsByDocIndex(rep);
+    rep.ColumnClick(rcSum - 1);
+    EXPECT_EQ(Order(rep), std::vector<int>({1, 2, 0}));
+    EXPECT_EQ(IdsByDocIndex(rep), repBefore);
 }
 
 TEST_F(TViewDataTest, RowWithoutCardIsAProgrammingError) {

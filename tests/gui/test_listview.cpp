@@ -8,7 +8,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+#include <memory>
 #include <set>
+#include <vector>
+
+Q_DECLARE_METATYPE(std::vector<int>)
 
 namespace {
 
@@ -29,6 +34,21 @@ public:
     void DataHint(int AStartIndex, int AEndIndex) override {
         m_nHintFirst = AStartIndex;
         m_nHintLast = AEndIndex;
+    }
+};
+
+// Rows showing entries in any order: each entry's number is its identity and its text.
+class TEntryData : public TVirtualListViewData {
+public:
+    std::vector<int> m_aEntries;
+
+    int GetCount() const override { return static_cast<int>(m_aEntries.size()); }
+    void GetData(int ARow, TListViewRow& VItem) override {
+        VItem.m_aSubItems = {QStringLiteral("e%1").arg(m_aEntries[static_cast<size_t>(ARow)])};
+    }
+    void DataHint(int, int) override {}
+    std::uint64_t GetRowId(int ARow) const override {
+        return static_cast<std::uint64_t>(m_aEntries[static_cast<size_t>(ARow)]);
     }
 };
 
@@ -131,6 +151,96 @@ private Q_SLOTS:
         m_oData.m_nCount = 0;
         m_pView->UpdateAllView(true);
         QCOMPARE(m_pView->FirstSelectedRow(), -1);
+    }
+
+    // The selection and the current row stay on their entries when rows are inserted before them (the
+    // newest-first log), removed before them (a check-out), reordered (a sort) or when the entries go.
+    void selectionFollowsItsEntries_data() {
+        QTest::addColumn<std::vector<int>>("before");
+        QTest::addColumn<std::vector<int>>("selected"); // entries; the last is the current one
+        QTest::addColumn<std::vector<int>>("after");
+        QTest::addColumn<std::vector<int>>("kept"); // entries still selected
+        QTest::addColumn<int>("current");           // entry of the current row, 0: none
+        QTest::newRow("newest first, one new") << std::vector<int>{3, 2, 1} << std::vector<int>{3}
+                                               << std::vector<int>{4, 3, 2, 1} << std::vector<int>{3} << 3;
+        QTest::newRow("newest first, two new")
+            << std::vector<int>{3, 2, 1} << std::vector<int>{2, 1} << std::vector<int>{5, 4, 3, 2, 1}
+            << std::vector<int>{2, 1} << 1;
+        QTest::newRow("removed before") << std::vector<int>{1, 2, 3, 4} << std::vector<int>{4, 3}
+                                        << std::vector<int>{1, 3, 4} << std::vector<int>{3, 4} << 3;
+        QTest::newRow("sorted the other way") << std::vector<int>{1, 2, 3, 4} << std::vector<int>{1, 2}
+                                              << std::vector<int>{4, 3, 2, 1} << std::vector<int>{1, 2} << 2;
+        QTest::newRow("selected entry gone") << std::vector<int>{1, 2, 3} << std::vector<int>{2}
+                                             << std::vector<int>{1, 3} << std::vector<int>{} << 0;
+        QTest::newRow("one of two gone, shorter list")
+            << std::vector<int>{1, 2, 3, 4} << std::vector<int>{1, 4} << std::vector<int>{4, 2}
+            << std::vector<int>{4} << 4;
+        QTest::newRow("list emptied")
+            << std::vector<int>{1, 2} << std::vector<int>{2} << std::vector<int>{} << std::vector<int>{} << 0;
+    }
+    void selectionFollowsItsEntries() {
+        QFETCH(std::vector<int>, before);
+        QFETCH(std::vector<int>, selected);
+        QFETCH(std::vector<int>, after);
+        QFETCH(std::vector<int>, kept);
+        QFETCH(int, current);
+        TEntryData data;
+        data.m_aEntries = before;
+        TListViewModel model(data, {{QStringLiteral("#"), 20, Qt::AlignLeft, false},
+                                    {QStringLiteral("Entry"), 100, Qt::AlignLeft, true}});
+        // Two views of one model: each keeps its own selection on the entries.
+        TListView view, other;
+        view.SetListModel(&model);
+        other.SetListModel(&model);
+        auto rowOf = [&](int AEntry) {
+            return static_cast<int>(std::find(data.m_aEntries.begin(), data.m_aEntries.end(), AEntry) -
+                                    data.m_aEntries.begin());
+        };
+        for (int e : selected) {
+            view.selectionModel()->setCurrentIndex(model.index(rowOf(e), 0),
+                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        other.selectionModel()->setCurrentIndex(model.index(rowOf(before.front()), 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+        data.m_aEntries = after;
+        view.UpdateAllView(false);
+
+        QCOMPARE(model.rowCount(), static_cast<int>(after.size()));
+        std::vector<int> shown;
+        for (int r : view.SelectedRows())
+            shown.push_back(data.m_aEntries[static_cast<size_t>(r)]);
+        std::sort(shown.begin(), shown.end());
+        std::sort(kept.begin(), kept.end());
+        QCOMPARE(shown, kept);
+        const QModelIndex cur = view.currentIndex();
+        QCOMPARE(cur.isValid() ? data.m_aEntries[static_cast<size_t>(cur.row())] : 0, current);
+        // Texts are those of the entries now in the rows.
+        for (int r = 0; r < model.rowCount(); ++r)
+            QCOMPARE(model.index(r, 1).data().toString(), QStringLiteral("e%1").arg(after[size_t(r)]));
+        const bool otherKept = std::find(after.begin(), after.end(), before.front()) != after.end();
+        QCOMPARE(other.FirstSelectedRow(), otherKept ? rowOf(before.front()) : -1);
+    }
+
+    // A window may free an adapter while a view still shows it: the view then shows no rows and never
+    // asks the adapter again.
+    void adapterGoingFirstLeavesAnEmptyList() {
+        auto data = std::make_unique<TFakeData>();
+        data->m_nCount = 20;
+        TListViewModel model(*data, {{QStringLiteral("Camera"), 24, Qt::AlignLeft, false},
+                                     {QStringLiteral("User name"), 100, Qt::AlignLeft, true}});
+        TListView view;
+        view.SetListModel(&model);
+        view.resize(300, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.selectionModel()->setCurrentIndex(model.index(3, 0), QItemSelectionModel::Select);
+        data.reset();
+        QCOMPARE(model.rowCount(), 0);
+        QVERIFY(model.Data() == nullptr);
+        view.viewport()->repaint();
+        view.UpdateAllView(true);
+        QCOMPARE(view.FirstSelectedRow(), -1);
     }
 
     void ctrlASelectsAll() {
