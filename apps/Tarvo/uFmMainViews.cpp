@@ -74,6 +74,11 @@ std::vector<TListViewColumn> RepColumns() {
             {QStringLiteral("Sum"), Scaled(75), Right, false}};
 }
 
+// Any of the four outputs (LED G, LED R, beeper, power) takes part in the event's pulse.
+bool UsesKorvelOutputs(const TKorvelOutputs& AOutputs) {
+    return (AOutputs.m_nKorvelOutputs & 0xFu) != 0;
+}
+
 TListView* MakeList(QWidget* APage, const char* AName) {
     auto* lv = new TListView(APage);
     lv->setObjectName(QString::fromLatin1(AName));
@@ -101,7 +106,7 @@ void TfmMain::CreateViews() {
     panel->setObjectName(QStringLiteral("pnlTotal"));
     auto* panelLayout = new QHBoxLayout(panel);
     panelLayout->setContentsMargins(0, 2, 0, 0);
-    auto* label = new QLabel(QStringLiteral("Total sum:"), panel);
+    auto* label = new QLabel(QStringLiteral("&Total sum:"), panel);
     label->setObjectName(QStringLiteral("labTotalSum"));
     edtTotalSum = new QLineEdit(QStringLiteral("0"), panel);
     edtTotalSum->setObjectName(QStringLiteral("edtTotalSum"));
@@ -144,6 +149,11 @@ void TfmMain::CreateViews() {
     connect(lvReport, &TListView::headerClicked, this,
             [this](int AColumn) { SortColumnClick(true, AColumn); });
     connect(lvLog, &TListView::rowDoubleClicked, this, [this](int ARow) { DoLogItemDlg(ARow); });
+    connect(lvLog, &TListView::enterPressed, this, [this] {
+        const int lRow = lvLog->FirstSelectedRow();
+        if (lRow >= 0)
+            DoLogItemDlg(lRow);
+    });
     connect(lvLog, &TListView::iconClicked, this, [this](int ARow) { lvLogIconClick(ARow); });
     connect(lvIn, &TListView::rowDoubleClicked, this, [this](int) { DoBookingDlg(); });
     connect(lvIn, &TListView::enterPressed, this, [this] { DoBookingDlg(); });
@@ -195,9 +205,11 @@ void TfmMain::DocChange() {
     const std::uint32_t m = m_oDoc->ChangeMask();
     if (m & DCH_LANGUAGE)
         ApplyLanguage();
-    if ((m & DCH_LOG) && (m_nInitPages & PAGE_LOG))
+    // Rows show settings too: the log its sums (price accuracy) and its "In" and "Out" (language), the
+    // guests their times (tariffication); a change of either shows at once, not at the next card.
+    if ((m & (DCH_LOG | DCH_REPVIEW | DCH_LANGUAGE)) && (m_nInitPages & PAGE_LOG))
         m_oLogVD->Update();
-    if ((m & DCH_INUSERS) && (m_nInitPages & PAGE_IN))
+    if ((m & (DCH_INUSERS | DCH_REPVIEW)) && (m_nInitPages & PAGE_IN))
         m_oInVD->Update();
     if ((m & (DCH_REPORT | DCH_REPVIEW)) && (m_nInitPages & PAGE_REPORT))
         m_oRepVD->Update();
@@ -225,7 +237,7 @@ void TfmMain::DocUserIn() {
         return;
     const TInUser& lUser = *lIn.Get(lIn.Count() - 1);
     m_fExit = false;
-    if (IsKorvel() && (m_oDoc->GetKorvelOutput(0).m_nKorvelOutputs & 3u))
+    if (IsKorvel() && UsesKorvelOutputs(m_oDoc->GetKorvelOutput(0)))
         StartKorvelPulse();
     int h = 0, n = 0, s = 0, ms = 0;
     DecodeTime(TTarvoDoc::RoundToMinutes(lUser.m_dtTime), h, n, s, ms);
@@ -242,7 +254,7 @@ void TfmMain::DocUserOut() {
     const int lIdx = lRep.Count() - 1;
     const TRepItem& lRow = *lRep.Get(lIdx);
     m_fExit = true;
-    if (IsKorvel() && (m_oDoc->GetKorvelOutput(1).m_nKorvelOutputs & 3u))
+    if (IsKorvel() && UsesKorvelOutputs(m_oDoc->GetKorvelOutput(1)))
         StartKorvelPulse();
     const QString lDuration = DurationText(lRow.m_dtTimeIn, lRow.m_dtTimeOut, m_oDoc->Tariffication());
     TReceiptData lData = MakeReceiptData(lIdx, lRow);
