@@ -53,22 +53,28 @@ void TfrmBookingDlg::CreateControls() {
     edtUser = new QLineEdit(this);
     edtUser->setObjectName(QStringLiteral("edtUser"));
     edtUser->setReadOnly(true);
-    chkEnabled = new QCheckBox(QStringLiteral("Enabled"), this);
+    chkEnabled = new QCheckBox(QStringLiteral("&Enabled"), this);
     chkEnabled->setObjectName(QStringLiteral("chkEnabled"));
-    labFrom = lLabel("labFrom", "From:");
+    labFrom = lLabel("labFrom", "&From:");
     dtpFrom = new QTimeEdit(this);
     dtpFrom->setObjectName(QStringLiteral("dtpFrom"));
     dtpFrom->setDisplayFormat(QStringLiteral("HH:mm"));
-    labTo = lLabel("labTo", "To:");
+    labTo = lLabel("labTo", "&To:");
     dtpTo = new QTimeEdit(this);
     dtpTo->setObjectName(QStringLiteral("dtpTo"));
     dtpTo->setDisplayFormat(QStringLiteral("HH:mm"));
-    chkAllDay = new QCheckBox(QStringLiteral("All day"), this);
+    chkAllDay = new QCheckBox(QStringLiteral("&All day"), this);
     chkAllDay->setObjectName(QStringLiteral("chkAllDay"));
 
-    lGrid->addWidget(lLabel("labCard", "Card:"), 0, 0);
+    labFrom->setBuddy(dtpFrom);
+    labTo->setBuddy(dtpTo);
+    QLabel* labCard = lLabel("labCard", "Car&d:");
+    labCard->setBuddy(edtCard);
+    QLabel* labUser = lLabel("labUser", "&User:");
+    labUser->setBuddy(edtUser);
+    lGrid->addWidget(labCard, 0, 0);
     lGrid->addWidget(edtCard, 0, 1, 1, 3);
-    lGrid->addWidget(lLabel("labUser", "User:"), 1, 0);
+    lGrid->addWidget(labUser, 1, 0);
     lGrid->addWidget(edtUser, 1, 1, 1, 3);
     lGrid->addWidget(chkEnabled, 2, 1, 1, 3);
     lGrid->addWidget(labFrom, 3, 0);
@@ -82,6 +88,16 @@ void TfrmBookingDlg::CreateControls() {
     lLayout->addStretch(1);
 
     lLayout->addLayout(MakeOkCancelRow(this, btnOk, btnCancel));
+
+    // The card and the user are shown, not edited: the dialog opens on what the operator changes.
+    setTabOrder(chkEnabled, dtpFrom);
+    setTabOrder(dtpFrom, dtpTo);
+    setTabOrder(dtpTo, chkAllDay);
+    setTabOrder(chkAllDay, btnOk);
+    setTabOrder(btnOk, btnCancel);
+    setTabOrder(btnCancel, edtCard);
+    setTabOrder(edtCard, edtUser);
+    chkEnabled->setFocus();
 
     connect(chkEnabled, &QCheckBox::toggled, this, &TfrmBookingDlg::UpdateEnabled);
     connect(btnOk, &QPushButton::clicked, this, &TfrmBookingDlg::btnOkClick);

@@ -22,7 +22,7 @@ TfmLogItemDlg::TfmLogItemDlg(QWidget* AOwner, TTarvoDoc& ADoc, TDateTime ATime)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     auto* lLayout = new QVBoxLayout(this);
-    auto* labComment = new QLabel(QStringLiteral("Comment:"), this);
+    auto* labComment = new QLabel(QStringLiteral("Co&mment:"), this);
     labComment->setObjectName(QStringLiteral("labComment"));
     edtComment = new QLineEdit(this);
     edtComment->setObjectName(QStringLiteral("edtComment"));

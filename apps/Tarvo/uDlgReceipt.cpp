@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 // The template is compiled into the program's static library: its resource must be registered.
@@ -35,6 +36,9 @@ namespace {
 constexpr int cClientWidth = 698;
 constexpr int cClientHeight = 446;
 constexpr int cPrintCloseDelayMs = 2000;
+// Tables of the full page width come out a pixel or two wider than the width they were laid out for
+// (their outer border): the page is laid out this much narrower, so it never scrolls sideways.
+constexpr int cPageWidthSlack = 4;
 
 QString LoadTemplate() {
     InitReceiptResource();
@@ -89,14 +93,17 @@ void TfmReceiptDlg::CreateControls() {
     wbReceipt->setOpenLinks(false);
     wbReceipt->setFrameShape(QFrame::NoFrame);
     wbReceipt->document()->setDocumentMargin(10);
+    wbReceipt->setLineWrapMode(QTextEdit::FixedPixelWidth);
+    wbReceipt->setLineWrapColumnOrWidth(cClientWidth - cPageWidthSlack);
+    wbReceipt->viewport()->installEventFilter(this);
     lLayout->addWidget(wbReceipt, 1);
 
     auto* lButtons = new QHBoxLayout;
     lButtons->setContentsMargins(8, 0, 8, 0);
-    btnPrint = new QPushButton(QStringLiteral("Print"), this);
+    btnPrint = new QPushButton(QStringLiteral("&Print"), this);
     btnPrint->setObjectName(QStringLiteral("btnPrint"));
     btnPrint->setAutoDefault(false);
-    btnOk = new QPushButton(QStringLiteral("OK"), this);
+    btnOk = new QPushButton(QStringLiteral("&OK"), this);
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnOk->setDefault(true);
     lButtons->addWidget(btnPrint);
@@ -127,6 +134,16 @@ void TfmReceiptDlg::PlaceWindow() {
     }
     if (const QScreen* lScreen = QGuiApplication::primaryScreen())
         move(lScreen->availableGeometry().topLeft());
+}
+
+bool TfmReceiptDlg::eventFilter(QObject* AWatched, QEvent* AEvent) {
+    // The visible width changes with the window and with the vertical scroll bar coming and going.
+    if (wbReceipt && AWatched == wbReceipt->viewport() && AEvent->type() == QEvent::Resize) {
+        const int lWidth = std::max(wbReceipt->viewport()->width() - cPageWidthSlack, 1);
+        if (wbReceipt->lineWrapColumnOrWidth() != lWidth)
+            wbReceipt->setLineWrapColumnOrWidth(lWidth);
+    }
+    return QDialog::eventFilter(AWatched, AEvent);
 }
 
 void TfmReceiptDlg::showEvent(QShowEvent* AEvent) {

@@ -57,6 +57,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* AEvent) override;
+    // Keeps the page's width a little inside the browser's visible width.
+    bool eventFilter(QObject* AWatched, QEvent* AEvent) override;
 
 private:
     void CreateControls();

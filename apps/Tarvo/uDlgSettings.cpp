@@ -8,9 +8,11 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -166,7 +168,13 @@ void TfmSettingsDlg::btnOkClick() {
         accept();
 }
 
-bool ExecSettingsDlg(QWidget* AOwner, TTarvoDoc& ADoc) {
+bool ExecSettingsDlg(QWidget* AOwner, TTarvoDoc& ADoc, bool ACentreOnScreen) {
     TfmSettingsDlg lDlg(AOwner, ADoc);
+    if (ACentreOnScreen) {
+        const QScreen* lScreen =
+            AOwner && AOwner->screen() ? AOwner->screen() : QGuiApplication::primaryScreen();
+        if (lScreen)
+            lDlg.move(lScreen->availableGeometry().center() - lDlg.rect().center());
+    }
     return lDlg.exec() == QDialog::Accepted;
 }

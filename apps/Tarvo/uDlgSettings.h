@@ -145,5 +145,6 @@ private:
     QSet<const QObject*> m_aTouched;
 };
 
-// Runs the settings dialog modally on ADoc; true when closed with OK.
-bool ExecSettingsDlg(QWidget* AOwner, Tarvo::TTarvoDoc& ADoc);
+// Runs the settings dialog modally on ADoc, centred on AOwner or, with ACentreOnScreen, on the screen;
+// true when closed with OK.
+bool ExecSettingsDlg(QWidget* AOwner, Tarvo::TTarvoDoc& ADoc, bool ACentreOnScreen = false);

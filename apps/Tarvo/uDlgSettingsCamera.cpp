@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr const char* SOURCE_CAPTIONS[] = {"None", "Webcam", "Video integration with Luxriot"};
+constexpr const char* SOURCE_CAPTIONS[] = {"&None", "&Webcam", "&Video integration with Luxriot"};
 constexpr const char* SOURCE_NAMES[] = {"rbCamNone", "rbCamWeb", "rbCamVI"};
 
 } // namespace

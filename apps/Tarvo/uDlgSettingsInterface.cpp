@@ -49,6 +49,12 @@ QIcon LangFlag(int AFlag) {
     return QIcon(lPixmap);
 }
 
+// The label's Alt letter moves the focus to its field.
+QLabel* WithBuddy(QLabel* ALabel, QWidget* AField) {
+    ALabel->setBuddy(AField);
+    return ALabel;
+}
+
 QLabel* NewLabel(QWidget* AParent, const char* AName, const char* ACaption) {
     auto* lLabel = new QLabel(QString::fromUtf8(ACaption), AParent);
     lLabel->setObjectName(QLatin1String(AName));
@@ -75,7 +81,7 @@ QWidget* TfmSettingsDlg::CreateInterfacePage() {
     lPage->setObjectName(QStringLiteral("tsInterface"));
     auto* lLayout = new QVBoxLayout(lPage);
 
-    auto* grLanguage = new QGroupBox(QStringLiteral("Language"), lPage);
+    auto* grLanguage = new QGroupBox(QStringLiteral("&Language"), lPage);
     grLanguage->setObjectName(QStringLiteral("grLanguage"));
     auto* lLangLayout = new QVBoxLayout(grLanguage);
     cbLanguage = new QComboBox(grLanguage);
@@ -100,12 +106,14 @@ QWidget* TfmSettingsDlg::CreateInterfacePage() {
         cbFontSize->addItem(QString::number(lSize));
     edtPopupMax = NewSpin(grPopup, "edtPopupMax", 1, 10000);
     edtPopupTimeOut = NewSpin(grPopup, "edtPopupTimeOut", 1, 10000);
-    btnTest = new QPushButton(QStringLiteral("Test"), grPopup);
+    btnTest = new QPushButton(QStringLiteral("&Test"), grPopup);
     btnTest->setObjectName(QStringLiteral("btnTest"));
-    lForm->addRow(NewLabel(grPopup, "labFontName", "Font name:"), cbFontName);
-    lForm->addRow(NewLabel(grPopup, "labFontSize", "Font size:"), cbFontSize);
-    lForm->addRow(NewLabel(grPopup, "labPopupMax", "Maximum messages:"), edtPopupMax);
-    lForm->addRow(NewLabel(grPopup, "labPopupTimeOut", "Timeout show (sec):"), edtPopupTimeOut);
+    lForm->addRow(WithBuddy(NewLabel(grPopup, "labFontName", "Font &name:"), cbFontName), cbFontName);
+    lForm->addRow(WithBuddy(NewLabel(grPopup, "labFontSize", "Font si&ze:"), cbFontSize), cbFontSize);
+    lForm->addRow(WithBuddy(NewLabel(grPopup, "labPopupMax", "Ma&ximum messages:"), edtPopupMax),
+                  edtPopupMax);
+    lForm->addRow(WithBuddy(NewLabel(grPopup, "labPopupTimeOut", "T&imeout show (sec):"), edtPopupTimeOut),
+                  edtPopupTimeOut);
     lForm->addRow(QString(), btnTest);
     lLayout->addWidget(grPopup);
     lLayout->addStretch(1);

@@ -22,6 +22,12 @@ TSpinEditDouble* NewDecimalSpin(QWidget* AParent, const char* AName, double AInc
     return lSpin;
 }
 
+// The label's Alt letter moves the focus to its field.
+QLabel* WithBuddy(QLabel* ALabel, QWidget* AField) {
+    ALabel->setBuddy(AField);
+    return ALabel;
+}
+
 QLabel* NewLabel(QWidget* AParent, const char* AName, const char* ACaption) {
     auto* lLabel = new QLabel(QString::fromUtf8(ACaption), AParent);
     lLabel->setObjectName(QLatin1String(AName));
@@ -57,8 +63,11 @@ QWidget* TfmSettingsDlg::CreateMainPage() {
     auto* lFiles = new QFormLayout(grLogReport);
     cbLogFileFormat = NewList(grLogReport, "cbLogFileFormat", {"TXT", "CSV"});
     cbLogFilePeriod = NewList(grLogReport, "cbLogFilePeriod", {"Day", "Week", "Month"});
-    lFiles->addRow(NewLabel(grLogReport, "labLogFileFormat", "File format:"), cbLogFileFormat);
-    lFiles->addRow(NewLabel(grLogReport, "labLogFilePeriod", "Period for files:"), cbLogFilePeriod);
+    lFiles->addRow(WithBuddy(NewLabel(grLogReport, "labLogFileFormat", "File &format:"), cbLogFileFormat),
+                   cbLogFileFormat);
+    lFiles->addRow(
+        WithBuddy(NewLabel(grLogReport, "labLogFilePeriod", "Period for fi&les:"), cbLogFilePeriod),
+        cbLogFilePeriod);
     lLayout->addWidget(grLogReport);
 
     auto* lForm = new QFormLayout;
@@ -73,16 +82,19 @@ QWidget* TfmSettingsDlg::CreateMainPage() {
     edtOverdue = NewDecimalSpin(lPage, "edtOverdue", 1);
     edtDayPrice = NewDecimalSpin(lPage, "edtDayPrice", 1);
     edtDayPrice->setToolTip(QStringLiteral("If = 0, then the basic booking price is used"));
-    lForm->addRow(NewLabel(lPage, "labVAT", "VAT (%):"), edtVAT);
-    lForm->addRow(NewLabel(lPage, "labTariffication", "Tariffication:"), cbTariffication);
-    lForm->addRow(NewLabel(lPage, "labEntrance", "Entrance fee:"), edtEntrance);
-    lForm->addRow(NewLabel(lPage, "labMinAmount", "Minimum amount:"), edtMinAmount);
-    lForm->addRow(NewLabel(lPage, "labAccPrice", "Accuracy of prices:"), edtAccPrice);
-    lForm->addRow(NewLabel(lPage, "labOverdue", "Overdue Cost:"), edtOverdue);
-    lForm->addRow(NewLabel(lPage, "labDayPrice", "Price of the whole day:"), edtDayPrice);
+    lForm->addRow(WithBuddy(NewLabel(lPage, "labVAT", "&VAT (%):"), edtVAT), edtVAT);
+    lForm->addRow(WithBuddy(NewLabel(lPage, "labTariffication", "&Tariffication:"), cbTariffication),
+                  cbTariffication);
+    lForm->addRow(WithBuddy(NewLabel(lPage, "labEntrance", "&Entrance fee:"), edtEntrance), edtEntrance);
+    lForm->addRow(WithBuddy(NewLabel(lPage, "labMinAmount", "&Minimum amount:"), edtMinAmount), edtMinAmount);
+    lForm->addRow(WithBuddy(NewLabel(lPage, "labAccPrice", "Acc&uracy of prices:"), edtAccPrice),
+                  edtAccPrice);
+    lForm->addRow(WithBuddy(NewLabel(lPage, "labOverdue", "Over&due Cost:"), edtOverdue), edtOverdue);
+    lForm->addRow(WithBuddy(NewLabel(lPage, "labDayPrice", "Price of the w&hole day:"), edtDayPrice),
+                  edtDayPrice);
     lLayout->addLayout(lForm);
 
-    chkAutoPrintRep = new QCheckBox(QStringLiteral("Auto print report when exit key"), lPage);
+    chkAutoPrintRep = new QCheckBox(QStringLiteral("Auto &print report when exit key"), lPage);
     chkAutoPrintRep->setObjectName(QStringLiteral("chkAutoPrintRep"));
     lLayout->addWidget(chkAutoPrintRep);
     auto* lPrinter = new QFormLayout;
@@ -90,7 +102,7 @@ QWidget* TfmSettingsDlg::CreateMainPage() {
     cbPrinter->setObjectName(QStringLiteral("cbPrinter"));
     cbPrinter->setEditable(true);
     cbPrinter->setInsertPolicy(QComboBox::NoInsert);
-    lPrinter->addRow(NewLabel(lPage, "labPrinter", "Printer:"), cbPrinter);
+    lPrinter->addRow(WithBuddy(NewLabel(lPage, "labPrinter", "P&rinter:"), cbPrinter), cbPrinter);
     lLayout->addLayout(lPrinter);
     lLayout->addStretch(1);
 

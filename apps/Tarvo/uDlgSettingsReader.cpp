@@ -18,8 +18,15 @@
 
 namespace {
 
-constexpr const char* OUTPUT_CAPTIONS[] = {"LED G", "LED R", "BEEP", "Power,+12V"};
+constexpr const char* OUTPUT_CAPTIONS[] = {"LED &G", "LED &R", "&BEEP", "&Power,+12V"};
+// The four rows share their captions; each row's controls get letters of their own.
+constexpr const char* DURATION_CAPTIONS[] = {
+    "&Duration (sec):", "D&uration (sec):", "Dur&ation (sec):", "Dura&tion (sec):"};
+constexpr const char* INIT_CAPTIONS[] = {"I&nitial state ON", "Initia&l state ON", "Initial &state ON",
+                                         "Initial stat&e ON"};
 constexpr std::uint32_t OUTPUT_BITS = 0xF; // the four outputs the page edits; other bits are kept
+// The pulse an output starts with when it has none yet.
+constexpr double DEFAULT_DURATION_SEC = 3.0;
 
 void SetBit(std::uint32_t& VMask, int ABit, bool AValue) {
     if (AValue)
@@ -39,15 +46,16 @@ QWidget* TfmSettingsDlg::CreateReaderPage() {
     edtCardRegMin = new QSpinBox(lPage);
     edtCardRegMin->setObjectName(QStringLiteral("edtCardRegMin"));
     edtCardRegMin->setRange(0, INT_MAX);
-    auto* labCardRegMin = new QLabel(QStringLiteral("Interval between registration (ms):"), lPage);
+    auto* labCardRegMin = new QLabel(QStringLiteral("&Interval between registration (ms):"), lPage);
     labCardRegMin->setObjectName(QStringLiteral("labCardRegMin"));
+    labCardRegMin->setBuddy(edtCardRegMin);
     lForm->addRow(labCardRegMin, edtCardRegMin);
     lLayout->addLayout(lForm);
 
     auto* grKorvel = new QGroupBox(QStringLiteral("Korvel"), lPage);
     grKorvel->setObjectName(QStringLiteral("grKorvel"));
     auto* lKorvel = new QVBoxLayout(grKorvel);
-    chkKorvelWiegand = new QCheckBox(QStringLiteral("Wiegand"), grKorvel);
+    chkKorvelWiegand = new QCheckBox(QStringLiteral("&Wiegand"), grKorvel);
     chkKorvelWiegand->setObjectName(QStringLiteral("chkKorvelWiegand"));
     lKorvel->addWidget(chkKorvelWiegand);
     tcKorvel = new QTabBar(grKorvel);
@@ -65,16 +73,17 @@ QWidget* TfmSettingsDlg::CreateReaderPage() {
         const QString lName = QString::fromLatin1(Tarvo::KORVEL_OUTPUT_NAMES[i]);
         chkOutputs[i] = new QCheckBox(QString::fromUtf8(OUTPUT_CAPTIONS[i]), grOutputs);
         chkOutputs[i]->setObjectName(QStringLiteral("chk") + lName);
-        labDurations[i] = new QLabel(QStringLiteral("Duration (sec):"), grOutputs);
+        labDurations[i] = new QLabel(QString::fromUtf8(DURATION_CAPTIONS[i]), grOutputs);
         labDurations[i]->setObjectName(QStringLiteral("labDuration") + lName);
         edtDurations[i] = new TSpinEditDouble(grOutputs);
         edtDurations[i]->setObjectName(QStringLiteral("edtDuration") + lName);
         edtDurations[i]->SetMinValue(0.1);
         edtDurations[i]->SetMaxValue(30);
         edtDurations[i]->SetIncrement(0.1);
-        edtDurations[i]->SetValue(3.0);
+        edtDurations[i]->SetValue(DEFAULT_DURATION_SEC);
         edtDurations[i]->setMinimumWidth(80);
-        chkInitOn[i] = new QCheckBox(QStringLiteral("Initial state ON"), grOutputs);
+        labDurations[i]->setBuddy(edtDurations[i]);
+        chkInitOn[i] = new QCheckBox(QString::fromUtf8(INIT_CAPTIONS[i]), grOutputs);
         chkInitOn[i]->setObjectName(QStringLiteral("chkInit") + lName);
         lGrid->addWidget(chkOutputs[i], i, 0);
         lGrid->addWidget(labDurations[i], i, 1);
@@ -115,7 +124,10 @@ void TfmSettingsDlg::LoadKorvelOutputs() {
     for (int i = 0; i < Tarvo::KORVEL_OUTPUT_COUNT; ++i) {
         chkOutputs[i]->setChecked(Tarvo::KorvelOutputBit(lOutputs.m_nKorvelOutputs, i));
         chkInitOn[i]->setChecked(Tarvo::KorvelOutputBit(lOutputs.m_nKorvelInit, i));
-        edtDurations[i]->SetValue(Tarvo::DurationMsToSec(lOutputs.m_aKorvelTimes[i]));
+        // An output without a pulse yet offers the default one (disabled until the output is ticked).
+        const std::uint32_t lMs = lOutputs.m_aKorvelTimes[i];
+        const bool lUsed = Tarvo::KorvelOutputBit(lOutputs.m_nKorvelOutputs, i);
+        edtDurations[i]->SetValue(lMs == 0 && !lUsed ? DEFAULT_DURATION_SEC : Tarvo::DurationMsToSec(lMs));
         // The spins share both sides: what the operator typed for one side is not the other's.
         Untouch(edtDurations[i]);
     }
@@ -167,5 +179,10 @@ void TfmSettingsDlg::chkOutputClick(int AOutput) {
         return;
     SetBit(m_oCopy.m_aKorvelOutputs[m_nKorvelDirectIdx].m_nKorvelOutputs, AOutput,
            chkOutputs[AOutput]->isChecked());
+    // Ticking an output puts the duration it shows into effect: what the operator sees when ticking is
+    // what the pulse lasts (a stored 0 would pulse for no time at all, a time beyond the spin's range
+    // would not be the one shown).
+    if (chkOutputs[AOutput]->isChecked())
+        m_aTouched.insert(edtDurations[AOutput]);
     UpdateKorvelEnabled();
 }

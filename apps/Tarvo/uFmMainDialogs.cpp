@@ -25,8 +25,11 @@ void TfmMain::DoAboutDlg() {
 }
 
 void TfmMain::DoSettingsDlg() {
+    // Opened from the tray the window was hidden, and wherever it was left is not where the operator
+    // looks: the dialog comes up in the middle of the screen.
+    const bool lWasHidden = !isVisible() || isMinimized();
     ShowMainWnd(true);
-    ExecSettingsDlg(this, *m_oDoc);
+    ExecSettingsDlg(this, *m_oDoc, lWasHidden);
     ApplyCameraSources();
     if (IsKorvel())
         ApplyKorvelOutputs();

@@ -122,7 +122,7 @@ void TReceiptDlgTest::windowShowsTheFilledPage() {
     QCOMPARE(lDlg->size(), QSize(698, 446));
     for (const char* lName : {"wbReceipt", "btnPrint", "btnOk", "timerPrint"})
         QVERIFY2(lDlg->findChild<QObject*>(QLatin1String(lName)), lName);
-    QCOMPARE(lDlg->btnPrint->text(), QStringLiteral("Print"));
+    QCOMPARE(lDlg->btnPrint->text(), QStringLiteral("&Print"));
     QVERIFY(lDlg->btnOk->isDefault());
     QCOMPARE(lDlg->timerPrint->interval(), 2000);
     QVERIFY(!lDlg->timerPrint->isActive());

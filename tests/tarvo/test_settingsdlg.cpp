@@ -309,6 +309,43 @@ private Q_SLOTS:
         QVERIFY(m_pDoc->GetKorvelOutput(0) == TKorvelOutputs{});
     }
 
+    // Ticking an output without touching its duration stores the duration the spin shows: the default
+    // 3.0 s for an output that never had one, the kept time otherwise, and a time beyond the spin's
+    // range as the range's end it shows.
+    void tickedOutputStoresTheDurationShown_data() {
+        QTest::addColumn<int>("side");
+        QTest::addColumn<int>("output");
+        QTest::addColumn<uint>("stored");
+        QTest::addColumn<uint>("ms");
+        QTest::newRow("LED G on entry, first time") << 0 << 0 << 0u << 3000u;
+        QTest::newRow("Power on exit, first time") << 1 << int(POWER) << 0u << 3000u;
+        QTest::newRow("BEEP with a kept time") << 0 << int(BEEP) << 700u << 700u;
+        QTest::newRow("LED R beyond the range") << 1 << 1 << 45000u << 30000u;
+    }
+    void tickedOutputStoresTheDurationShown() {
+        QFETCH(int, side);
+        QFETCH(int, output);
+        QFETCH(uint, stored);
+        QFETCH(uint, ms);
+        TKorvelOutputsArray lOutputs{};
+        lOutputs[side].m_aKorvelTimes[output] = stored;
+        StartWith([&](TTarvoDoc& ADoc) { ADoc.SetKorvelOutputs(lOutputs); });
+        TfmSettingsDlg lDlg(nullptr, *m_pDoc);
+        lDlg.show();
+        lDlg.pcSettings->setCurrentIndex(PAGE_READER);
+        lDlg.tcKorvel->setCurrentIndex(side);
+        QTest::mouseClick(lDlg.chkOutputs[output], Qt::LeftButton);
+        QVERIFY(lDlg.edtDurations[output]->isEnabled());
+        QCOMPARE(DurationSecToMs(lDlg.edtDurations[output]->Value()), std::uint32_t(ms));
+        QTest::mouseClick(lDlg.btnOk, Qt::LeftButton);
+
+        const TKorvelOutputs& lSaved = m_pDoc->GetKorvelOutput(side);
+        QCOMPARE(lSaved.m_nKorvelOutputs, 1u << output);
+        QCOMPARE(lSaved.m_aKorvelTimes[output], std::uint32_t(ms));
+        // The other side is left as it was.
+        QVERIFY(m_pDoc->GetKorvelOutput(1 - side) == lOutputs[1 - side]);
+    }
+
     void autorunEntryAppearsAndDisappears() {
         StartWith([](TTarvoDoc&) {});
         {
