@@ -131,3 +131,25 @@ TEST_F(ViewData, ARowOutsideTheDocumentIsAnAssertion) {
     TListViewRow lRow;
     EXPECT_THROW(lData.GetData(3, lRow), EAssertionFailed);
 }
+
+// A zone or card keeps its row identity when rows before it go and when it is edited; a new record
+// never takes the identity of a deleted one. The lists keep their selection on records by it.
+TEST_F(ViewData, RowIdentitiesFollowTheRecords) {
+    TCardsViewData lCards(m_oDoc);
+    TTimeZonesViewData lZones(m_oDoc);
+    const std::uint64_t lBob = lCards.GetRowId(2);
+    const std::uint64_t lEvening = lZones.GetRowId(2);
+    const std::uint64_t lAnn = lCards.GetRowId(0);
+    EXPECT_NE(lCards.GetRowId(0), lCards.GetRowId(1));
+    EXPECT_NE(lZones.GetRowId(0), lZones.GetRowId(1));
+
+    m_oDoc.DeleteCards({0});
+    m_oDoc.DeleteTZs({0});
+    m_oDoc.SetCard(1, Key("0C0D0E0F10"), QStringLiteral("Bob Brown"), QString(), 1);
+    EXPECT_EQ(lCards.GetRowId(1), lBob);
+    EXPECT_EQ(lZones.GetRowId(1), lEvening);
+
+    m_oDoc.AddCard(Key("123456"), QStringLiteral("Ann"), QStringLiteral("VIP"), 3);
+    EXPECT_NE(lCards.GetRowId(2), lAnn);
+    EXPECT_NE(lCards.GetRowId(2), lBob);
+}
