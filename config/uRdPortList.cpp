@@ -134,9 +134,43 @@ bool TRdPortList::EndScan(bool AMergeChanged) {
     }
     m_aSeen.clear();
     if (AMergeChanged)
-        std::stable_sort(m_aPorts.begin(), m_aPorts.end(),
-                         [](const TRdPort& A, const TRdPort& B) { return A.BaseText() < B.BaseText(); });
+        SortByBaseText();
     return lChanged;
+}
+
+void TRdPortList::SortByBaseText() {
+    std::stable_sort(m_aPorts.begin(), m_aPorts.end(),
+                     [](const TRdPort& A, const TRdPort& B) { return A.BaseText() < B.BaseText(); });
+}
+
+bool TRdPortList::PortArrived(const TOrvP_PORT_INFO& ARecord) {
+    // Between scans nothing is unseen: a merge here never deletes.
+    m_aSeen.clear();
+    TOrvR_RD_INFO lReader{};
+    const bool lHasReader = ARecord.nDevCount >= 1 && ARecord.nDevCount <= ORVP_PORT_MAX_DEVICES &&
+                            ARecord.aDevices[0].nTypeId == ORVP_DEVTYPE_READER;
+    if (lHasReader) {
+        lReader.rBase = ARecord.aDevices[0];
+        lReader.nType =
+            ARecord.aDevices[0].nModel < ORVR_RD_TYPE_COUNT ? ARecord.aDevices[0].nModel : ORVR_RD_UNDEF;
+    }
+    bool lChanged = false;
+    MergePort(ARecord, lHasReader ? &lReader : nullptr, lChanged);
+    if (lChanged)
+        SortByBaseText();
+    return lChanged;
+}
+
+bool TRdPortList::PortRemoved(const TOrvP_PORT_INFO& ARecord) {
+    const TRdPort lGone = PortOfRecord(ARecord);
+    // Exactly the port that went: a USB reader answering to a serial name is not that serial port.
+    const auto lIt = std::find_if(m_aPorts.begin(), m_aPorts.end(), [&lGone](const TRdPort& APort) {
+        return APort.m_nPortType == lGone.m_nPortType && APort.m_sPort == lGone.m_sPort;
+    });
+    if (lIt == m_aPorts.end())
+        return false;
+    m_aPorts.erase(lIt);
+    return true;
 }
 
 // ---- combo and detector -----------------------------------------------------------------------------

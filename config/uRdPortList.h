@@ -68,7 +68,17 @@ public:
     // refilled).
     bool EndScan(bool AMergeChanged);
 
+    // ---- the detector between scans ----
+    // A port the detector reports arrived: merged with the reader listed in its record, if any, and
+    // the list sorted. True when anything changed.
+    bool PortArrived(const TOrvP_PORT_INFO& ARecord);
+    // A port the detector reports removed: the port of that type and name leaves the list. True when
+    // it was listed.
+    bool PortRemoved(const TOrvP_PORT_INFO& ARecord);
+
 private:
+    void SortByBaseText();
+
     std::vector<TRdPort> m_aPorts;
     std::vector<bool> m_aSeen;
 };

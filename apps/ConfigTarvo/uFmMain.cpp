@@ -30,6 +30,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
@@ -227,6 +228,7 @@ void TfmMain::pcMainChange(int AIndex) {
             // A session held on a port that is no longer the configured one is let go.
             if (m_oRd && m_oRd->Active() && m_oRd->PortName() != m_oDoc->ReaderPort()) {
                 m_oRd->SetActive(false);
+                m_sLostPort.clear();
                 UpdateCaption();
             }
         }
@@ -262,18 +264,34 @@ void TfmMain::CommitMainControls() {
         throw;
     }
     m_oDoc->EndUpdate();
+    NoteMainControlsShown();
 }
 
 void TfmMain::FillMainControls() {
     ++m_nCtrlUpdate;
-    edtRdSn->setValue(m_oDoc->ReaderSn());
+    // The serial number, the port and the start of the day reach the document only by a commit. A
+    // control follows the document when the document's value has moved from the one the control last
+    // agreed with; otherwise what the operator chose or typed stays (choosing a port sets only the
+    // serial number, the Wiegand switch none of the three).
+    if (!m_fMainFilled || m_oDoc->ReaderSn() != m_nShownSn)
+        edtRdSn->setValue(m_oDoc->ReaderSn());
     // The chosen item stays when it already stands for the configured port.
-    if (PortNameOfComboText(cbRdPort->currentText()) != m_oDoc->ReaderPort())
+    if ((!m_fMainFilled || m_oDoc->ReaderPort() != m_sShownPort) &&
+        PortNameOfComboText(cbRdPort->currentText()) != m_oDoc->ReaderPort())
         cbRdPort->setEditText(m_oDoc->ReaderPort());
     chkWiegand->setChecked(m_oDoc->KorvelWiegand());
-    dtpStartDay->setTime(ToQTime(m_oDoc->StartDay()));
+    if (!m_fMainFilled || m_oDoc->StartDay() != m_tShownStartDay)
+        dtpStartDay->setTime(ToQTime(m_oDoc->StartDay()));
     cbKeyView->setCurrentIndex(m_oDoc->KeyView() == 1 ? 1 : 0);
+    NoteMainControlsShown();
     --m_nCtrlUpdate;
+}
+
+void TfmMain::NoteMainControlsShown() {
+    m_fMainFilled = true;
+    m_nShownSn = m_oDoc->ReaderSn();
+    m_sShownPort = m_oDoc->ReaderPort();
+    m_tShownStartDay = m_oDoc->StartDay();
 }
 
 void TfmMain::cbCardRdModeChange(int AIndex) {
@@ -291,6 +309,20 @@ void TfmMain::UpdateCaption() {
     if (m_oRd && m_oRd->Active())
         lCaption += QStringLiteral(" (%1)").arg(m_oRd->PortName());
     setWindowTitle(lCaption);
+    UpdateReaderState();
+}
+
+void TfmMain::UpdateReaderState() {
+    // The caption follows every opening and closing of the session, and so does this line.
+    const bool lOpen = m_oRd && m_oRd->Active();
+    if (lOpen)
+        m_sLostPort.clear();
+    if (lOpen)
+        labReaderState->setText(QStringLiteral("Reader open on %1").arg(m_oRd->PortName()));
+    else if (!m_sLostPort.isEmpty())
+        labReaderState->setText(QStringLiteral("Reader on %1 lost: cards are not read").arg(m_sLostPort));
+    else
+        labReaderState->setText(QStringLiteral("No reader open"));
 }
 
 void TfmMain::UpdateActions() {
@@ -516,6 +548,7 @@ void TfmMain::DoRunTarvo() {
     try {
         if (m_oRd)
             m_oRd->SetActive(false);
+        m_sLostPort.clear();
         UpdateCaption();
         StartTarvo();
     } catch (const std::exception& e) {

@@ -107,6 +107,8 @@ public:
     // The processing box of a running "Find" (tests and screenshots look at it); null otherwise.
     TfmProcessingDlg* FindDlg() const { return m_pFindDlg; }
     void UpdateCaption();
+    // The status bar's reader line: open on its port, lost (its port vanished while open) or none.
+    void UpdateReaderState();
     // Re-evaluates the enabled state of the actions (also done whenever the program is idle).
     void UpdateActions();
 
@@ -141,6 +143,7 @@ public:
     QAction* miKeyViewHex = nullptr;
     QAction* miKeyViewWinPak = nullptr;
     QTimer* timerOpenPort = nullptr;
+    QLabel* labReaderState = nullptr;
 
     QAction *actRdFind = nullptr, *actReleasePort = nullptr;
     QAction *actTzAdd = nullptr, *actTzChange = nullptr, *actTzDelete = nullptr, *actTzClear = nullptr;
@@ -189,6 +192,16 @@ private:
     void FinishReaderLibrary();
     void MergeSearchResults();
     void OpenSessionOnConfiguredPort();
+
+    // The document's serial number, port and start of the day as the Main controls last agreed with
+    // them (filled or committed).
+    void NoteMainControlsShown();
+    // Port of the session closed by its port's removal; empty when the reader was not lost.
+    QString m_sLostPort;
+    bool m_fMainFilled = false;
+    std::int32_t m_nShownSn = 0;
+    QString m_sShownPort;
+    TTime m_tShownStartDay = 0;
 
     std::uint32_t m_nInitPages = 0;
     int m_nCtrlUpdate = 0;

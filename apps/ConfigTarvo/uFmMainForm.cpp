@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimeEdit>
 #include <QTimer>
@@ -300,6 +301,11 @@ void TfmMain::CreateForm() {
     auto* lLayout = new QVBoxLayout(lCentral);
     lLayout->addWidget(pcMain, 1);
     lLayout->addLayout(lButtons);
+
+    labReaderState = new QLabel(this);
+    labReaderState->setObjectName(QStringLiteral("labReaderState"));
+    statusBar()->setObjectName(QStringLiteral("sbMain"));
+    statusBar()->addWidget(labReaderState, 1);
 
     timerOpenPort = new QTimer(this);
     timerOpenPort->setObjectName(QStringLiteral("timerOpenPort"));

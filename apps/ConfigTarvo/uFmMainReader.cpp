@@ -156,6 +156,9 @@ void TfmMain::FillPortCombo() {
     const QString lName = PortNameOfComboText(lText);
     if (!lName.isEmpty()) {
         const int i = m_oPorts->FindPortIndex(PortTypeOf(lName), lName);
+        // A port that is gone keeps its name in the field, not the reader it no longer has.
+        if (i < 0 && lText != lName)
+            cbRdPort->setEditText(lName);
         if (i >= 0) {
             cbRdPort->setCurrentIndex(i);
             const TRdPort& lPort = m_oPorts->GetPort(i);
@@ -244,6 +247,12 @@ void TfmMain::DetectorMessage() {
         intptr_t lParam = 0;
         while (m_hRdDetector != 0 && OrvP_DD_GetNextMessage(m_hRdDetector, &lKind, &lParam) == 0) {
             const auto* lPort = reinterpret_cast<const TOrvP_PORT_INFO*>(lParam);
+            // The port list follows every arrival and removal at once, with the reader the record
+            // names; a full search is left to "Find" and the refresh.
+            if ((lKind == ORVP_DDK_PORT_ARRIVED || lKind == ORVP_DDK_PORT_REMOVED) && lPort && m_oPorts &&
+                (lKind == ORVP_DDK_PORT_ARRIVED ? m_oPorts->PortArrived(*lPort)
+                                                : m_oPorts->PortRemoved(*lPort)))
+                FillPortCombo();
             if (lKind == ORVP_DDK_PORT_ARRIVED && lPort) {
                 if (ArrivedPortHasReaderSn(*lPort, m_oDoc->ReaderSn()))
                     m_oDetectorWnd->PostMessage(WM_RESCAN);
@@ -257,6 +266,7 @@ void TfmMain::DetectorMessage() {
                 }
             } else if (lKind == ORVP_DDK_PORT_REMOVED && lPort) {
                 if (m_oRd && m_oRd->Active() && IsSessionPort(*lPort, m_oRd->PortType(), m_oRd->PortName())) {
+                    m_sLostPort = m_oRd->PortName();
                     m_oRd->SetActive(false);
                     timerOpenPort->stop();
                     UpdateCaption();
@@ -326,6 +336,7 @@ void TfmMain::timerOpenPortTimer() {
 }
 
 void TfmMain::DoReleasePort() {
+    m_sLostPort.clear();
     try {
         if (m_oRd)
             m_oRd->SetActive(false);

@@ -189,6 +189,79 @@ TEST(RdPortList, TheSessionPortStaysWithItsReaderWithoutCountingAsAChange) {
     EXPECT_EQ(Texts(lList), (QStringList{"COM3    Korvel s/n 88", "COM4"}));
 }
 
+// A detector record of an arrived port, listing the reader found on it (model 0: none listed).
+TOrvP_PORT_INFO Arrived(TOrvP_PORT_TYPE AType, const char* AName, const char* AFriendly, std::uint32_t AModel,
+                        std::int32_t ASn) {
+    TOrvP_PORT_INFO lRec = Record(AType, AName, AFriendly);
+    if (AModel != ORVR_RD_UNDEF) {
+        lRec.nDevCount = 1;
+        lRec.aDevices[0].cbSize = sizeof(TOrvP_DEVICE_INFO);
+        lRec.aDevices[0].nTypeId = ORVP_DEVTYPE_READER;
+        lRec.aDevices[0].nModel = AModel;
+        lRec.aDevices[0].nSn = ASn;
+    }
+    return lRec;
+}
+
+TEST(RdPortList, DetectorArrivalsAndRemovalsKeepTheListCurrent) {
+    struct TStep {
+        bool m_fArrived;
+        TOrvP_PORT_INFO m_rRecord;
+        bool m_fChanged;
+        QStringList m_aTexts;
+    };
+    const TStep cSteps[] = {
+        {true, Arrived(ORVP_PORT_COM, "COM3", "", ORVR_RD_DESK, 1001), true, {"COM3    Desk s/n 1001"}},
+        // Sorted among the others, ordinal: COM10 before COM3.
+        {true,
+         Arrived(ORVP_PORT_COM, "COM10", "", ORVR_RD_KORVEL, 2002),
+         true,
+         {"COM10    Korvel s/n 2002", "COM3    Desk s/n 1001"}},
+        // The same arrival again changes nothing; one without a reader keeps the reader known.
+        {true,
+         Arrived(ORVP_PORT_COM, "COM10", "", ORVR_RD_KORVEL, 2002),
+         false,
+         {"COM10    Korvel s/n 2002", "COM3    Desk s/n 1001"}},
+        {true,
+         Arrived(ORVP_PORT_COM, "COM3", "", ORVR_RD_UNDEF, 0),
+         false,
+         {"COM10    Korvel s/n 2002", "COM3    Desk s/n 1001"}},
+        {true,
+         Arrived(ORVP_PORT_FT, "usb-1", "COM5", ORVR_RD_DESK, 77),
+         true,
+         {"COM10    Korvel s/n 2002", "COM3    Desk s/n 1001", "COM5    Desk s/n 77"}},
+        // A removal names the port by its own type and name.
+        {false,
+         Record(ORVP_PORT_COM, "COM5"),
+         false,
+         {"COM10    Korvel s/n 2002", "COM3    Desk s/n 1001", "COM5    Desk s/n 77"}},
+        {false,
+         Record(ORVP_PORT_FT, "usb-1", "COM5"),
+         true,
+         {"COM10    Korvel s/n 2002", "COM3    Desk s/n 1001"}},
+        {false, Record(ORVP_PORT_COM, "COM10"), true, {"COM3    Desk s/n 1001"}},
+        {false, Record(ORVP_PORT_COM, "COM10"), false, {"COM3    Desk s/n 1001"}},
+        {false, Record(ORVP_PORT_COM, "COM3"), true, {}},
+    };
+    TRdPortList lList;
+    int lStep = 0;
+    for (const TStep& c : cSteps) {
+        const bool lChanged = c.m_fArrived ? lList.PortArrived(c.m_rRecord) : lList.PortRemoved(c.m_rRecord);
+        EXPECT_EQ(lChanged, c.m_fChanged) << "step " << lStep;
+        EXPECT_EQ(Texts(lList), c.m_aTexts) << "step " << lStep;
+        ++lStep;
+    }
+}
+
+TEST(RdPortList, AnArrivalBetweenScansIsNotLostByTheNextScan) {
+    TRdPortList lList;
+    Scan(lList, {Port(ORVP_PORT_COM, "COM3")});
+    EXPECT_TRUE(lList.PortArrived(Arrived(ORVP_PORT_COM, "COM4", "", ORVR_RD_DESK, 4)));
+    // A scan that reports both keeps both, with the reader the arrival named.
+    EXPECT_FALSE(Scan(lList, {Port(ORVP_PORT_COM, "COM3"), Port(ORVP_PORT_COM, "COM4")}));
+    EXPECT_EQ(Texts(lList), (QStringList{"COM3", "COM4    Desk s/n 4"}));
+}
+
 TEST(RdPortList, BadIndexIsAnAssertion) {
     TRdPortList lList;
     EXPECT_THROW(lList.GetPort(0), EAssertionFailed);
