@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -126,6 +127,7 @@ private:
     }
     TReceiptData Visit(TDateTime AIn, TDateTime AOut) const {
         TReceiptData lData;
+        lData.m_nReceiptN = 0;
         lData.m_Card = *m_pDoc->Cards().GetCard(0);
         lData.m_dtTimeIn = AIn;
         lData.m_dtTimeOut = AOut;
@@ -260,6 +262,65 @@ private Q_SLOTS:
                                 .arg(lPlace.height())
                                 .arg(lScreen.center().x())
                                 .arg(lScreen.center().y())));
+    }
+
+    // Writes the dialogs' pictures for the documentation when TARVO_SCREENSHOT_DIR names a folder.
+    void screenshots() {
+        const QString lDir = qEnvironmentVariable("TARVO_SCREENSHOT_DIR");
+        if (lDir.isEmpty())
+            QSKIP("TARVO_SCREENSHOT_DIR not set");
+        auto save = [&](QWidget& AWindow, const char* AName) {
+            QCoreApplication::processEvents();
+            QVERIFY(AWindow.grab().save(QDir(lDir).filePath(QLatin1String(AName))));
+        };
+        m_pDoc->SetCardRegMin(1500);
+        Tarvo::TKorvelOutputsArray lOutputs{};
+        lOutputs[0].m_nKorvelOutputs = 0b1001;
+        lOutputs[0].m_nKorvelInit = 0b1000;
+        lOutputs[0].m_aKorvelTimes = {1500, 0, 0, 250};
+        m_pDoc->SetKorvelOutputs(lOutputs);
+        m_pDoc->SetEntrance(50);
+        m_pDoc->SetNDS(20);
+        m_pDoc->SetOverdueCost(5);
+        m_pDoc->SetReportDate(At(0, 0));
+        {
+            TfmSettingsDlg lDlg(nullptr, *m_pDoc);
+            lDlg.show();
+            const char* lNames[] = {"settings-main.png", "settings-interface.png", "settings-reader.png",
+                                    "settings-camera.png"};
+            for (int i = 0; i < 4; ++i) {
+                lDlg.pcSettings->setCurrentIndex(i);
+                save(lDlg, lNames[i]);
+            }
+        }
+        m_pDoc->AddInUser(m_pDoc->Cards().GetCard(0), At(18, 5));
+        m_pDoc->SetRecentBooking(EncodeTime(18, 0, 0, 0), EncodeTime(20, 30, 0, 0), false);
+        {
+            TfrmBookingDlg lDlg(nullptr, *m_pDoc, *m_pDoc->InUsers().Get(0));
+            lDlg.show();
+            save(lDlg, "booking.png");
+        }
+        {
+            TfmLogItemDlg lDlg(nullptr, *m_pDoc, At(18, 5));
+            lDlg.edtComment->setText(QStringLiteral("window table"));
+            lDlg.show();
+            save(lDlg, "logitem.png");
+        }
+        {
+            TfmReceiptDlg lDlg(nullptr, *m_pDoc, Visit(At(18, 47), At(21, 12)), false);
+            lDlg.show();
+            save(lDlg, "receipt-zoned.png");
+        }
+        TReceiptData lBooked = Visit(At(18, 10), At(20, 20));
+        lBooked.m_nReceiptN = 2;
+        lBooked.m_fReserv = true;
+        lBooked.m_dtRFrom = EncodeTime(18, 0, 0, 0);
+        lBooked.m_dtRTo = EncodeTime(20, 0, 0, 0);
+        {
+            TfmReceiptDlg lDlg(nullptr, *m_pDoc, lBooked, false);
+            lDlg.show();
+            save(lDlg, "receipt-booked.png");
+        }
     }
 };
 
