@@ -7,8 +7,6 @@
 #include "orvreader/src/uOrvBus.h"
 #include "orvreader/src/uOrvMessages.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -23,17 +21,19 @@ constexpr std::uint32_t DefaultModel = ORVR_RD_DESK;
 constexpr std::uint32_t DefaultCardType = ORVR_CD_EM_MARINE;
 constexpr std::uint32_t ReaderVersion = 1 | (4 << 8); // 1.4.0
 
-const char Usage[] = "usage: orvsim plug PORT [--sn N] [--model N] [--friendly NAME]\n"
-                     "       orvsim unplug PORT\n"
-                     "       orvsim present PORT KEYHEX [--card-type N]\n"
-                     "       orvsim state PORT\n"
-                     "       orvsim events PORT\n"
-                     "       orvsim list\n"
-                     "A PORT named COM and a number is a serial port, any other name a USB port; --friendly\n"
-                     "gives a USB port's serial-port name. --model 0..9 (7: base station; 0: no reader;\n"
-                     "default 1), --sn defaults to a number derived from the port name, --card-type 0..21\n"
-                     "(default 1). KEYHEX: 1 to 30 hexadecimal digits. The bus is the folder $ORV_SIM_BUS,\n"
-                     "else <runtime>/orvsim.\n";
+const char Usage[] =
+    "usage: orvsim plug PORT [--sn N] [--model N] [--friendly NAME]\n"
+    "       orvsim unplug PORT\n"
+    "       orvsim present PORT KEYHEX [--card-type N]\n"
+    "       orvsim state PORT\n"
+    "       orvsim events PORT\n"
+    "       orvsim list\n"
+    "A PORT named COM and a number is a serial port (COM03 and com3 are COM3), any other\n"
+    "name a USB port; --friendly gives a USB port's serial-port name. --model 0..9 (7: base\n"
+    "station; 0: no reader; default 1), --sn defaults to a number derived from the port\n"
+    "name, --card-type 0..21\n"
+    "(default 1). KEYHEX: 1 to 30 hexadecimal digits. Each option is given at most once.\n"
+    "The bus is the folder $ORV_SIM_BUS, else <runtime>/orvsim; it is made when missing.\n";
 
 struct TBadInput {
     std::string sText;
@@ -97,7 +97,9 @@ TArgs ParseArgs(int argc, char** argv, std::initializer_list<const char*> AAllow
                     throw TBadInput{lName + " needs a value"};
                 lValue = argv[++i];
             }
-            lArgs.oOpts[lName] = lValue;
+            // Which of two values was meant cannot be told: a second one is refused, not overriding.
+            if (!lArgs.oOpts.emplace(lName, lValue).second)
+                throw TBadInput{"option " + lName + " given more than once"};
         } else {
             lArgs.aPos.push_back(a);
         }
@@ -196,15 +198,10 @@ int Run(int argc, char** argv) {
         throw TBadInput{"unknown command \"" + lCmd + "\" (orvsim --help lists them)"};
     }
 
-    bool lFromEnv = false;
-    std::string lPath = BusFolder(&lFromEnv);
-    struct stat st {};
-    if (lFromEnv && (stat(lPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
-        throw TBadInput{"bus folder " + lPath + " (ORV_SIM_BUS) does not exist"};
-    if (!lFromEnv) {
-        if (std::int32_t r = MakeFolders(lPath); r != ORV_OK)
-            return Fail(1, "cannot create the bus folder " + lPath + ": " + ResultText(r, ""));
-    }
+    // The bus folder is made when missing, as the programs make it: whichever starts first.
+    std::string lPath = BusFolder();
+    if (std::int32_t r = MakeFolders(lPath); r != ORV_OK)
+        return Fail(1, "cannot create the bus folder " + lPath + ": " + ResultText(r, ""));
     TBus lBus;
     if (std::int32_t r = lBus.Open(lPath); r != ORV_OK)
         return Fail(1, "cannot open the bus folder " + lPath + ": " + ResultText(r, ""));

@@ -229,9 +229,19 @@ bool IsComName(std::u16string_view AName) {
 }
 
 std::u16string CanonicalPortName(std::u16string_view AName) {
-    std::u16string lName(AName);
-    if (IsComName(lName))
-        lName.replace(0, 3, u"COM");
+    if (!IsComName(AName))
+        return std::u16string(AName);
+    // One number is one port: COM03, com3 and COM+3 all name COM3.
+    std::u16string_view lNum = AName.substr(3);
+    const bool lNeg = lNum[0] == u'-';
+    if (lNum[0] == u'+' || lNeg)
+        lNum.remove_prefix(1);
+    std::int64_t lValue = 0;
+    for (char16_t c : lNum)
+        lValue = lValue * 10 + (c - u'0');
+    const std::string lDigits = std::to_string(lNeg ? -lValue : lValue);
+    std::u16string lName = u"COM";
+    lName.append(lDigits.begin(), lDigits.end());
     return lName;
 }
 

@@ -62,7 +62,8 @@ bool ParseOutputs(std::string_view AText, TBusOutputs& VOutputs);
 // Port names. A serial port is "COM" in any letter case followed by an integer (optional sign, 32-bit);
 // every other name is a USB device.
 bool IsComName(std::u16string_view AName);
-// COM names with the prefix in capitals (com5 and COM5 are one port); other names unchanged.
+// COM names with the prefix in capitals and the number in plain decimal (com5, COM05 and COM+5 are one
+// port, COM5); other names unchanged.
 std::u16string CanonicalPortName(std::u16string_view AName);
 enum class TNameCheck { Ok, Empty, TooLong, BadChar };
 // Empty, longer than 31 units, or holding a control character or a blank.

@@ -72,12 +72,78 @@ TEST(Orvsim, BadInputIsRefusedWithOneLineAndStatusTwo) {
         EXPECT_EQ(std::count(r.sErr.begin(), r.sErr.end(), '\n'), 1) << lCmd << ": " << r.sErr;
     }
     EXPECT_EQ(Snapshot(lEnv.Bus()), lBefore) << "refused commands leave the bus as it was";
+}
 
-    setenv("ORV_SIM_BUS", (lEnv.Root() + "/missing").c_str(), 1);
-    TRunResult r = Orvsim({"plug", "COM4"});
-    EXPECT_EQ(r.nStatus, 2);
-    EXPECT_NE(r.sErr.find("does not exist"), std::string::npos) << r.sErr;
-    EXPECT_FALSE(std::filesystem::exists(lEnv.Root() + "/missing"));
+TEST(Orvsim, ARepeatedOptionIsAUsageError) {
+    TBusEnv lEnv;
+    ASSERT_EQ(Orvsim({"plug", "COM3"}).nStatus, 0);
+    const auto lBefore = Snapshot(lEnv.Bus());
+    const std::vector<std::vector<std::string>> lCases = {
+        {"plug", "COM4", "--sn", "1", "--sn", "2"},
+        {"plug", "COM4", "--sn=1", "--sn", "1"},
+        {"plug", "COM4", "--model", "7", "--sn", "5", "--model=1"},
+        {"plug", "FT4", "--friendly", "COM8", "--friendly", "COM9"},
+        {"present", "COM3", "0A0B", "--card-type", "1", "--card-type=2"},
+    };
+    for (const auto& c : lCases) {
+        std::string lCmd;
+        for (const auto& a : c)
+            lCmd += "[" + a + "]";
+        TRunResult r = Orvsim(c);
+        EXPECT_EQ(r.nStatus, 2) << lCmd;
+        EXPECT_NE(r.sErr.find("given more than once"), std::string::npos) << lCmd << ": " << r.sErr;
+        EXPECT_EQ(std::count(r.sErr.begin(), r.sErr.end(), '\n'), 1) << lCmd << ": " << r.sErr;
+    }
+    EXPECT_EQ(Snapshot(lEnv.Bus()), lBefore) << "refused commands leave the bus as it was";
+}
+
+TEST(Orvsim, PlugCreatesTheBusFolderAsTheProgramsDo) {
+    TBusEnv lEnv;
+    const std::string lBus = lEnv.Root() + "/not/yet/bus";
+    setenv("ORV_SIM_BUS", lBus.c_str(), 1);
+    TRunResult r = Orvsim({"plug", "COM4", "--sn", "44"});
+    EXPECT_EQ(r.nStatus, 0) << r.sErr;
+    EXPECT_TRUE(std::filesystem::is_directory(lBus));
+    r = Orvsim({"list"});
+    EXPECT_EQ(r.sOut, "COM4 serial model=1 sn=44 version=1.4.0 closed\n") << r.sErr;
+    // The folder named is a file: that is no bus.
+    const std::string lFile = lEnv.Root() + "/plain-file";
+    std::ofstream(lFile) << "x";
+    setenv("ORV_SIM_BUS", lFile.c_str(), 1);
+    r = Orvsim({"plug", "COM4"});
+    EXPECT_EQ(r.nStatus, 1);
+    EXPECT_EQ(r.sErr.rfind("orvsim: ", 0), 0u) << r.sErr;
+}
+
+TEST(Orvsim, ASerialPortNumberIsOnePortHoweverItIsWritten) {
+    TBusEnv lEnv;
+    ASSERT_EQ(Orvsim({"plug", "COM3", "--sn", "1"}).nStatus, 0);
+    struct TCase {
+        std::vector<std::string> aArgs;
+        int nStatus;
+        std::string sOut;
+    };
+    const TCase lCases[] = {
+        {{"plug", "COM03"}, 1, ""}, // COM3 is plugged
+        {{"plug", "com+3"}, 1, ""},
+        {{"plug", "FT1", "--friendly", "COM003"}, 1, ""},
+        {{"state", "COM03"}, 0, "closed green=off red=off beep=off power=off format=\"\"\n"},
+        {{"plug", "COM007", "--sn", "7"}, 0, ""},
+        {{"plug", "FT2", "--friendly", "com012", "--sn", "12"}, 0, ""},
+        {{"list"},
+         0,
+         "COM3 serial model=1 sn=1 version=1.4.0 closed\nCOM7 serial model=1 sn=7 version=1.4.0 closed\n"
+         "FT2 usb friendly=COM12 model=1 sn=12 version=1.4.0 closed\n"},
+        {{"unplug", "COM07"}, 0, ""},
+        {{"unplug", "COM12"}, 0, ""},
+        {{"unplug", "COM0003"}, 0, ""},
+        {{"list"}, 0, ""},
+    };
+    for (const TCase& c : lCases) {
+        TRunResult r = Orvsim(c.aArgs);
+        EXPECT_EQ(r.nStatus, c.nStatus) << c.aArgs[0] << " " << c.aArgs[1 % c.aArgs.size()] << ": " << r.sErr;
+        EXPECT_EQ(r.sOut, c.sOut) << c.aArgs[0] << " " << c.aArgs[1 % c.aArgs.size()];
+    }
 }
 
 TEST(Orvsim, PlugListStateUnplug) {
