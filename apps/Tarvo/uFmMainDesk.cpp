@@ -107,9 +107,13 @@ void TfmMain::ShowWriteErrors() {
 
 void TfmMain::ShowTrayMessage(const QString& ATitle, const QString& AText, bool AWarning) {
     m_sLastTrayMessage = AText;
-    if (m_fHasTray && trayIcon && trayIcon->isVisible())
+    if (!m_fHasTray || !trayIcon || !trayIcon->isVisible())
+        return;
+    // After the icon has just changed, the tray places it anew: the message points at its new place.
+    QTimer::singleShot(0, trayIcon, [this, ATitle, AText, AWarning] {
         trayIcon->showMessage(
             ATitle, AText, AWarning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information, TrayMessageMs);
+    });
 }
 
 bool TfmMain::ConfirmExit() {
