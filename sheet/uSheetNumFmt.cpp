@@ -283,6 +283,14 @@ QString FormatFixed(double AValue, const QString& ACode, bool ANegativeSection) 
         lValue = std::fabs(lValue);
     const long double lRounded = RoundHalfAwayFromZero(static_cast<long double>(lValue), -lDecimals);
     QString lNumber = QString::number(double(std::fabs(lRounded)), 'f', lDecimals);
+    // "0000": at least as many integer digits as the code has zeros before its point.
+    const int lMinInt = int((lPoint < 0 ? lDigits : lDigits.left(lPoint)).count(QLatin1Char('0')));
+    const qsizetype lIntDigits =
+        lNumber.indexOf(QLatin1Char('.')) < 0 ? lNumber.size() : lNumber.indexOf(QLatin1Char('.'));
+    if (lIntDigits < lMinInt)
+        lNumber.prepend(QString(lMinInt - lIntDigits, QLatin1Char('0')));
+    else if (lMinInt == 0 && lNumber.startsWith(QLatin1String("0.")))
+        lNumber.remove(0, 1); // "#.00" shows ".50"
     if (lGroup) {
         const qsizetype lIntEnd =
             lNumber.indexOf(QLatin1Char('.')) < 0 ? lNumber.size() : lNumber.indexOf(QLatin1Char('.'));

@@ -275,6 +275,8 @@ TEST(SheetNumFmt, DisplayedTexts) {
         {-3.5, "", "-3.5"},
         {1234.5, "0", "1235"},
         {2.5, "0", "3"},
+        {90, "0000", "0090"},
+        {0.5, "#.00", ".50"},
         {1234.567, "#,##0.00", "1,234.57"},
         {-1234.567, "#,##0.00", "-1,234.57"},
         {1234567, "#,##0", "1,234,567"},
@@ -317,6 +319,52 @@ TEST(SheetWidth, ColumnsFitTheLongestLineWideCharactersDouble) {
     EXPECT_EQ(SheetColumnWidth(lRows, 0), 12.0);
     EXPECT_EQ(SheetColumnWidth(lRows, 1), 6.0);
     EXPECT_EQ(SheetColumnWidth(lRows, 5), 4.0);
+}
+
+} // namespace
+
+namespace {
+
+// Workbooks saved by LibreOffice Calc from tests/sheet/data/sample.fods (soffice --headless
+// --convert-to xlsx, xls, ods), and the same sheet as LibreOffice shows it (sample.csv: its CSV export
+// of the displayed texts). Sparse cells, rich text, a merged cell, number, percent, date and time
+// formats, and a second sheet that must not be read.
+QString Sample(const char* AExt) {
+    return QStringLiteral(TARVO_SOURCE_DIR "/tests/sheet/data/sample.") + QString::fromLatin1(AExt);
+}
+
+TSheetRows ShownByTheOfficeSuite() {
+    QFile lFile(Sample("csv"));
+    EXPECT_TRUE(lFile.open(QIODevice::ReadOnly));
+    TSheetRows lRows;
+    for (const QByteArray& lLine : lFile.readAll().split('\n'))
+        if (!lLine.isEmpty())
+            lRows.push_back(QString::fromUtf8(lLine).split(QLatin1Char(';')));
+    return lRows;
+}
+
+TEST(SheetFromAnOfficeSuite, WorkbooksReadToTheTextsTheSuiteShows) {
+    const TSheetRows lShown = ShownByTheOfficeSuite();
+    ASSERT_EQ(lShown.size(), 6u);
+    EXPECT_EQ(ReadSheetFile(Sample("xlsx")), lShown);
+    EXPECT_EQ(ReadSheetFile(Sample("ods")), lShown);
+}
+
+TEST(SheetFromAnOfficeSuite, OldWorkbooksGiveStoredValuesWithoutTheirFormats) {
+    // The .xls reader has the stored values only: numbers without their formats.
+    TSheetRows lShown = ShownByTheOfficeSuite();
+    lShown[1][3] = QStringLiteral("1234.5");
+    lShown[2][0] = QStringLiteral("90");
+    lShown[2][3] = QStringLiteral("0.125");
+    const TSheetRows lRead = ReadSheetFile(Sample("xls"));
+    ASSERT_EQ(lRead.size(), lShown.size());
+    for (size_t r = 0; r < lRead.size(); ++r) {
+        if (r == 4) // the date and time row is checked below
+            continue;
+        EXPECT_EQ(lRead[r], lShown[r]) << "row " << r;
+    }
+    EXPECT_EQ(lRead[4][0], QStringLiteral("2024-03-10"));
+    EXPECT_EQ(lRead[4][3], QStringLiteral("0.5"));
 }
 
 } // namespace
