@@ -67,7 +67,7 @@ constexpr char ShowRequest[] = "show\n";
 constexpr char ShowAnswer[] = "shown\n";
 // A request is one short line; anything longer is not one of ours.
 constexpr int MaxRequest = 64;
-// Clients served at a time; a flood of connections cannot use up the program's descriptors.
+// Clients served at a time, so that a flood of connections cannot use up the program's descriptors.
 constexpr size_t MaxClients = 8;
 
 int Flock(int AFile, int AOperation) {
@@ -228,8 +228,7 @@ bool SendShowRequest(const QString& AClass, std::chrono::steady_clock::time_poin
             return false; // no listener: a stale socket file or none at all
         if (std::chrono::steady_clock::now() >= ADeadline)
             return false;
-        pollfd p{-1, 0, 0};
-        ::poll(&p, 0, 10);
+        ::poll(nullptr, 0, 10);
     }
     size_t sent = 0;
     const size_t total = sizeof(ShowRequest) - 1;
@@ -315,10 +314,10 @@ void TInstanceListener::AcceptClients() {
                 continue;
             return; // EAGAIN: none waiting; other errors: the next notification tries again
         }
-        if (m_aClients.size() >= MaxClients) {
-            ::close(fd);
-            continue;
-        }
+        // A client that connects and never sends must not keep out the next second start: the
+        // oldest one goes.
+        if (m_aClients.size() >= MaxClients)
+            DropClient(m_aClients.front()->hSocket);
         auto* client = new TClient;
         client->hSocket = fd;
         client->pNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);

@@ -337,3 +337,27 @@ TEST_F(SingleInstance, OnlyTheShowRequestShowsTheWindow) {
         EXPECT_EQ(shown - before, c.nShown);
     }
 }
+
+TEST_F(SingleInstance, SilentClientsDoNotKeepOutASecondStart) {
+    EnsureEventLoop();
+    TMainWindowPresence window(QStringLiteral("Tarvo"));
+    int shown = 0;
+    TInstanceListener listener(QStringLiteral("Tarvo"), [&] { ++shown; });
+    ASSERT_TRUE(listener.IsListening());
+    const QByteArray path = QFile::encodeName(SocketPath(m_oRuntime, QStringLiteral("Tarvo")));
+    std::vector<int> silent;
+    for (int i = 0; i < 20; ++i) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+        silent.push_back(fd);
+        QCoreApplication::processEvents(); // accepted, then waiting for a request that never comes
+    }
+    EXPECT_TRUE(WhileServing<bool>([] { return ActivateRunningInstance(cClasses); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, 1);
+    for (int fd : silent)
+        ::close(fd);
+}
