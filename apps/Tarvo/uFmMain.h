@@ -219,7 +219,7 @@ public:
     bool ReaderLost() const { return m_fReaderLost; }
     // A second start asked for the main window: shown as "show" does.
     void ShowForSecondStart();
-    // The text of the last tray message shown (empty when none).
+    // The text of the last tray message (empty when none); kept also where no tray can show it.
     const QString& LastTrayMessage() const { return m_sLastTrayMessage; }
 
 private:
