@@ -11,6 +11,7 @@
 #include "base/uPaths.h"
 #include "base/uSingleInstance.h"
 #include "config/uAppUtils.h"
+#include "config/uCardFilter.h"
 #include "config/uRdPortList.h"
 #include "config/uViewData.h"
 #include "gui/uAboutBox.h"
@@ -31,6 +32,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
@@ -109,6 +111,7 @@ TfmMain::~TfmMain() {
         lvZones->SetListModel(nullptr);
     if (lvCards)
         lvCards->SetListModel(nullptr);
+    m_oCardFilter.reset();
     m_oCardVD.reset();
     m_oTzVD.reset();
     m_oDoc->SetOnChange(nullptr);
@@ -175,7 +178,7 @@ void TfmMain::DocChange(std::uint32_t AMask) {
     if (AMask & (DCH_TZS | DCH_TZ))
         m_oTzVD->Update();
     if (AMask & (DCH_CARDS | DCH_CARD | DCH_KEYVIEW))
-        m_oCardVD->Update();
+        m_oCardFilter->Update();
     if (AMask & DCH_CARDRDMODE) {
         ++m_nCtrlUpdate;
         cbCardRdMode->setCurrentIndex(m_oDoc->CardRdMode());
@@ -353,6 +356,30 @@ void TfmMain::SelectListItem(TListView* AList, int AIdx, bool ACentre) {
     AList->scrollTo(lIndex, ACentre ? QAbstractItemView::PositionAtCenter : QAbstractItemView::EnsureVisible);
 }
 
+void TfmMain::SelectCard(int ADocIdx, bool ACentre) {
+    int lRow = m_oCardFilter->FindDocIndex(ADocIdx);
+    if (lRow < 0 && ADocIdx >= 0 && m_oCardFilter->IsFiltered()) {
+        edtCardFilter->clear();
+        lRow = m_oCardFilter->FindDocIndex(ADocIdx);
+    }
+    SelectListItem(lvCards, lRow, ACentre);
+}
+
+std::vector<int> TfmMain::SelectedCardIndexes() const {
+    std::vector<int> lIdxs;
+    for (int lRow : lvCards->SelectedRows())
+        if (lRow < m_oCardFilter->GetCount())
+            lIdxs.push_back(m_oCardFilter->GetItemDocIndex(lRow));
+    return lIdxs;
+}
+
+int TfmMain::CurrentCardIndex() const {
+    const QModelIndex lCurrent = lvCards->currentIndex();
+    if (!lCurrent.isValid() || lCurrent.row() >= m_oCardFilter->GetCount())
+        return -1;
+    return m_oCardFilter->GetItemDocIndex(lCurrent.row());
+}
+
 void TfmMain::ShowListMenu(TListView* AList, QMenu* AMenu, const QPoint& AGlobalPos) {
     Q_UNUSED(AList);
     UpdateActions();
@@ -360,6 +387,22 @@ void TfmMain::ShowListMenu(TListView* AList, QMenu* AMenu, const QPoint& AGlobal
 }
 
 bool TfmMain::eventFilter(QObject* AObject, QEvent* AEvent) {
+    if (AObject == edtCardFilter && AEvent->type() == QEvent::KeyPress) {
+        auto* lKey = static_cast<QKeyEvent*>(AEvent);
+        const Qt::KeyboardModifiers lHeld = lKey->modifiers() & ~Qt::KeypadModifier;
+        const bool lEnter = lKey->key() == Qt::Key_Return || lKey->key() == Qt::Key_Enter;
+        if ((lEnter || lKey->key() == Qt::Key_Down) && lHeld == Qt::NoModifier) {
+            // On to the rows found, the first one current when none is.
+            lvCards->setFocus(Qt::OtherFocusReason);
+            if (!lvCards->currentIndex().isValid() && m_oCardFilter->GetCount() > 0)
+                SelectListItem(lvCards, 0, false);
+            return true;
+        }
+        if (lKey->key() == Qt::Key_Escape && lHeld == Qt::NoModifier && !edtCardFilter->text().isEmpty()) {
+            edtCardFilter->clear();
+            return true;
+        }
+    }
     if ((AObject == lvZones || AObject == lvCards) && AEvent->type() == QEvent::KeyPress) {
         auto* lKey = static_cast<QKeyEvent*>(AEvent);
         const Qt::KeyboardModifiers lHeld = lKey->modifiers() & ~Qt::KeypadModifier;
@@ -396,10 +439,11 @@ bool AskReally(QWidget* AOwner) {
                                  QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-std::vector<int> SelectedDocIndexes(TListView* AList) {
+// The zones are shown in document order, row for row.
+std::vector<int> SelectedZoneIndexes(TListView* AList) {
     std::vector<int> lIdxs;
     for (int lRow : AList->SelectedRows())
-        lIdxs.push_back(lRow); // rows are shown in document order
+        lIdxs.push_back(lRow);
     return lIdxs;
 }
 } // namespace
@@ -422,7 +466,7 @@ void TfmMain::DoTzChange() {
 }
 
 void TfmMain::DoTzDelete() {
-    const std::vector<int> lIdxs = SelectedDocIndexes(lvZones);
+    const std::vector<int> lIdxs = SelectedZoneIndexes(lvZones);
     if (lIdxs.empty() || !AskReally(this))
         return;
     Guarded(this, [this, &lIdxs] { m_oDoc->DeleteTZs(lIdxs); });
@@ -438,21 +482,21 @@ void TfmMain::DoCardAdd() {
     Guarded(this, [this] {
         int lIdx = -1;
         if (DoCardDlg(this, *m_oDoc, -1, &lIdx)) {
-            SelectListItem(lvCards, lIdx, true);
+            SelectCard(lIdx, true);
             lvCards->setFocus();
         }
     });
 }
 
 void TfmMain::DoCardChange() {
-    const QModelIndex lCurrent = lvCards->currentIndex();
-    if (!lCurrent.isValid())
+    const int lIdx = CurrentCardIndex();
+    if (lIdx < 0)
         return;
-    Guarded(this, [this, lCurrent] { DoCardDlg(this, *m_oDoc, lCurrent.row()); });
+    Guarded(this, [this, lIdx] { DoCardDlg(this, *m_oDoc, lIdx); });
 }
 
 void TfmMain::DoCardDelete() {
-    const std::vector<int> lIdxs = SelectedDocIndexes(lvCards);
+    const std::vector<int> lIdxs = SelectedCardIndexes();
     if (lIdxs.empty() || !AskReally(this))
         return;
     Guarded(this, [this, &lIdxs] { m_oDoc->DeleteCards(lIdxs); });

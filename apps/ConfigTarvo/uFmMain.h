@@ -11,12 +11,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QPushButton;
 class QSpinBox;
@@ -39,6 +41,7 @@ namespace ConfigTarvo {
 
 class TTimeZonesViewData;
 class TCardsViewData;
+class TCardFilterViewData;
 class TRdPortList;
 
 class TfmMain : public QMainWindow {
@@ -99,6 +102,13 @@ public:
     // Clears the selection, selects and focuses row AIdx (-1: none) and scrolls it into view, centred
     // when ACentre.
     static void SelectListItem(TListView* AList, int AIdx, bool ACentre);
+    // Selects the row of card ADocIdx in the cards list as SelectListItem does; a card the filter
+    // hides clears the filter first, so the card chosen is the card shown.
+    void SelectCard(int ADocIdx, bool ACentre);
+    // Document indexes of the selected rows of the cards list, ascending; the current row's, -1: none.
+    std::vector<int> SelectedCardIndexes() const;
+    int CurrentCardIndex() const;
+    TCardFilterViewData& CardFilter() { return *m_oCardFilter; }
 
     TTarvoDoc& Doc() { return *m_oDoc; }
     TOrvReader* Reader() { return m_oRd.get(); }
@@ -130,6 +140,7 @@ public:
     TListView* lvZones = nullptr;
     TListView* lvCards = nullptr;
     QComboBox* cbCardRdMode = nullptr;
+    QLineEdit* edtCardFilter = nullptr;
     QPushButton* btnOk = nullptr;
     QPushButton* btnCancel = nullptr;
     QToolBar* tbMain = nullptr;
@@ -156,6 +167,7 @@ public:
     QAction *actExportExcel = nullptr, *actImportExcel = nullptr, *actExportCsv = nullptr,
             *actImportCsv = nullptr;
     QAction *actImport = nullptr, *actExport = nullptr, *actRunTarvo = nullptr, *actAbout = nullptr;
+    QAction *actCardFilter = nullptr, *actExit = nullptr;
 
 Q_SIGNALS:
     // The program has to end with AExitCode (the program entry ends the event loop with it).
@@ -218,6 +230,7 @@ private:
     std::unique_ptr<TOrvReader> m_oRd;
     std::unique_ptr<TTimeZonesViewData> m_oTzVD;
     std::unique_ptr<TCardsViewData> m_oCardVD;
+    std::unique_ptr<TCardFilterViewData> m_oCardFilter;
     TListViewModel* m_pTzModel = nullptr;
     TListViewModel* m_pCardModel = nullptr;
     TfmProcessingDlg* m_pFindDlg = nullptr;

@@ -2,6 +2,7 @@
 
 #include "apps/ConfigTarvo/uFmMain.h"
 
+#include "config/uCardFilter.h"
 #include "config/uViewData.h"
 #include "gui/uIcons.h"
 #include "gui/uListView.h"
@@ -16,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -117,6 +119,16 @@ void TfmMain::CreateActions() {
     actRunTarvo->setIcon(ToolIcon(0));
     // The title bar offers no menu of the program's own here: "About..." sits on the tool bar.
     actAbout = NewAction(this, "actAbout", QStringLiteral("About..."));
+    actAbout->setToolTip(QStringLiteral("About the program"));
+    // Ctrl+F finds a card from anywhere in the window; Ctrl+Q ends as the title-bar close does.
+    actCardFilter = NewAction(this, "actCardFilter", QStringLiteral("Find a card"));
+    actCardFilter->setShortcut(QKeySequence::Find);
+    actCardFilter->setShortcutContext(Qt::WindowShortcut);
+    addAction(actCardFilter);
+    actExit = NewAction(this, "actExit", QStringLiteral("Exit"));
+    actExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    actExit->setShortcutContext(Qt::WindowShortcut);
+    addAction(actExit);
 
     connect(actRdFind, &QAction::triggered, this, [this] { DoFindReader(); });
     connect(actReleasePort, &QAction::triggered, this, [this] { DoReleasePort(); });
@@ -130,6 +142,12 @@ void TfmMain::CreateActions() {
     connect(actCardClear, &QAction::triggered, this, [this] { DoCardClear(); });
     connect(actRunTarvo, &QAction::triggered, this, [this] { DoRunTarvo(); });
     connect(actAbout, &QAction::triggered, this, [this] { DoAboutDlg(); });
+    connect(actCardFilter, &QAction::triggered, this, [this] {
+        pcMain->setCurrentWidget(tsCards);
+        edtCardFilter->setFocus(Qt::ShortcutFocusReason);
+        edtCardFilter->selectAll();
+    });
+    connect(actExit, &QAction::triggered, this, [this] { close(); });
     // Import and export of cards and zones are not part of this program yet: their commands stay
     // disabled (UpdateActions).
 }
@@ -231,6 +249,14 @@ QWidget* TfmMain::CreateCardsPage() {
     lPage->setObjectName(QStringLiteral("tsCards"));
     lvCards = new TListView(lPage);
     lvCards->setObjectName(QStringLiteral("lvCards"));
+    // Narrows the rows shown; the cards and their order stay as they are.
+    edtCardFilter = new QLineEdit(lPage);
+    edtCardFilter->setObjectName(QStringLiteral("edtCardFilter"));
+    edtCardFilter->setPlaceholderText(QStringLiteral("Part of a user name, key or comment"));
+    edtCardFilter->setClearButtonEnabled(true);
+    auto* lFilter = new QHBoxLayout;
+    lFilter->addWidget(NewLabel(lPage, "labCardFilter", QStringLiteral("&Filter:"), edtCardFilter));
+    lFilter->addWidget(edtCardFilter, 1);
     cbCardRdMode = new QComboBox(lPage);
     cbCardRdMode->setObjectName(QStringLiteral("cbCardRdMode"));
     cbCardRdMode->addItems({QStringLiteral("Inactive"), QStringLiteral("Add"), QStringLiteral("Find"),
@@ -243,8 +269,13 @@ QWidget* TfmMain::CreateCardsPage() {
     lButtons->addWidget(NewLabel(lPage, "labCardRdMode", QStringLiteral("Mode:"), cbCardRdMode));
     lButtons->addWidget(cbCardRdMode);
     auto* lLayout = new QVBoxLayout(lPage);
+    lLayout->addLayout(lFilter);
     lLayout->addWidget(lvCards, 1);
     lLayout->addLayout(lButtons);
+    connect(edtCardFilter, &QLineEdit::textChanged, this,
+            [this](const QString& AText) { m_oCardFilter->SetFilterText(AText); });
+    // Enter, Escape and the down arrow in the field belong to it, not to OK and Cancel.
+    edtCardFilter->installEventFilter(this);
     connect(cbCardRdMode, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this](int AIndex) { cbCardRdModeChange(AIndex); });
     return lPage;
@@ -374,6 +405,7 @@ void TfmMain::CreateMenus() {
 void TfmMain::CreateViews() {
     m_oTzVD = std::make_unique<TTimeZonesViewData>(*m_oDoc);
     m_oCardVD = std::make_unique<TCardsViewData>(*m_oDoc);
+    m_oCardFilter = std::make_unique<TCardFilterViewData>(*m_oDoc, *m_oCardVD);
     const auto lRight = Qt::AlignRight | Qt::AlignVCenter;
     m_pTzModel =
         new TListViewModel(*m_oTzVD,
@@ -384,7 +416,7 @@ void TfmMain::CreateViews() {
                             {QStringLiteral("Minimum cost per minute"), 130, lRight, false}},
                            this);
     m_pCardModel =
-        new TListViewModel(*m_oCardVD,
+        new TListViewModel(*m_oCardFilter,
                            {{QStringLiteral("#"), 50, lRight, false},
                             {QStringLiteral("Key"), 100, Qt::AlignLeft | Qt::AlignVCenter, false},
                             {QStringLiteral("User name"), 100, Qt::AlignLeft | Qt::AlignVCenter, false},
@@ -403,10 +435,13 @@ void TfmMain::CreateViews() {
         }
     }
     m_oTzVD->SetOnUpdateAllView([this](TVirtualListViewData&) { m_pTzModel->UpdateAll(); });
-    m_oCardVD->SetOnUpdateAllView([this](TVirtualListViewData&) { m_pCardModel->UpdateAll(); });
+    m_oCardFilter->SetOnUpdateAllView([this](TVirtualListViewData&) { m_pCardModel->UpdateAll(); });
 
     connect(lvZones, &TListView::rowDoubleClicked, this, [this](int) { DoTzChange(); });
     connect(lvCards, &TListView::rowDoubleClicked, this, [this](int) { DoCardChange(); });
+    // Enter on a row does what a double-click does.
+    connect(lvZones, &TListView::enterPressed, this, [this] { DoTzChange(); });
+    connect(lvCards, &TListView::enterPressed, this, [this] { DoCardChange(); });
     connect(lvZones, &TListView::contextMenuRequested, this,
             [this](const QPoint& APos) { ShowListMenu(lvZones, pmZones, APos); });
     connect(lvCards, &TListView::contextMenuRequested, this,

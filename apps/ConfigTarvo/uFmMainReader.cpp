@@ -359,7 +359,7 @@ void TfmMain::OnCardPresented(const TOrvR_CARD_INFO* AInfo) {
     const bool lKorvel = m_oRd && m_oRd->Active() && m_oRd->RdType() == ORVR_RD_KORVEL;
     const TCardReadResult lResult = ApplyPresentedCard(*m_oDoc, CardKeyNum(*AInfo), lKorvel);
     if (lResult.m_nSelectIdx >= 0)
-        SelectListItem(lvCards, lResult.m_nSelectIdx, true);
+        SelectCard(lResult.m_nSelectIdx, true);
     if (!lResult.m_sMessage.isEmpty() && AutoMessageDlg())
         AutoMessageDlg()->ShowAutoMessage(lResult.m_sMessage);
 }
