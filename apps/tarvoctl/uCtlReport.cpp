@@ -6,7 +6,7 @@
 #include "base/uClock.h"
 #include "base/uKeyNum.h"
 #include "base/uPaths.h"
-#include "frontdesk/uViewData.h"
+#include "frontdesk/uReportExport.h"
 #include "sheet/uSheetTable.h"
 
 #include <QDate>
@@ -93,15 +93,11 @@ void ReportCommand(const QStringList& AArgs, TCtlIo AIo) {
     auto lDoc = LoadDay(lDate, lRepDate);
     Tarvo::TRepViewData lData(*lDoc);
     lData.Update();
-    // The report list's columns without the first (the photo mark).
-    const QStringList lCaptions = {QStringLiteral("Camera"),    QStringLiteral("#"),
-                                   QStringLiteral("User name"), QStringLiteral("Comment"),
-                                   QStringLiteral("Level"),     QStringLiteral("Time In"),
-                                   QStringLiteral("Time Out"),  QStringLiteral("Sum")};
     int lYear = 0, lMonth = 0, lDay = 0;
     DecodeDate(lRepDate, lYear, lMonth, lDay);
     const QString lDayText = QDate(lYear, lMonth, lDay).toString(Qt::ISODate);
-    WriteTableFile(lFile, ListRows(lData, lCaptions, 1), QStringLiteral("Report %1").arg(lDayText));
+    WriteTableFile(lFile, Tarvo::ReportExportRows(lData, *lDoc, Tarvo::ReportListCaptions()),
+                   QStringLiteral("Report %1").arg(lDayText));
     AIo.m_oErr << "tarvoctl: " << lDoc->Report().Count() << " visits of " << lDayText << " written to "
                << lFile << "\n";
 }
