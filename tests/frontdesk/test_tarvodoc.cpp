@@ -268,7 +268,10 @@ TEST_F(TTarvoDocTest, OpenPassesReadingErrorsOnAndStaysClosed) {
     EXPECT_EQ(m_oDoc.OpenRef(), 0);
     EXPECT_EQ(m_oDoc.UpdateDepth(), 0);
     EXPECT_TRUE(m_oDoc.LoadFailed());
-    EXPECT_EQ(m_oDoc.LoadError(), QStringLiteral("Invalid argument to time encode"));
+    EXPECT_EQ(m_oDoc.LoadError(),
+              QStringLiteral("The data file \"%1\" could not be read: Main/StartDayTime has the "
+                             "text \"24:00\" (Invalid argument to time encode).")
+                  .arg(FilePath()));
     EXPECT_EQ(m_oDoc.CamSource(), 2);
     EXPECT_EQ(m_oDoc.Language(), 0x419u);
     EXPECT_EQ(m_oDoc.PopupFontName(), QString()); // after the error: never read
