@@ -55,18 +55,18 @@ TfmCardDlg::TfmCardDlg(QWidget* AOwner) : QDialog(AOwner) {
     edtComment->setTabChangesFocus(true);
 
     auto* lGrid = new QGridLayout;
-    AddRow(lGrid, 0, "labNumber", QStringLiteral("Number:"), edtNumber);
-    AddRow(lGrid, 1, "labKeEdit", QStringLiteral("Input format:"), cbKeEdit);
-    AddRow(lGrid, 2, "labName", QStringLiteral("User Name:"), edtName);
-    AddRow(lGrid, 3, "labLevel", QStringLiteral("Level of Service:"), edtLevel);
-    AddRow(lGrid, 4, "labComment", QStringLiteral("Comment:"), edtComment);
+    AddRow(lGrid, 0, "labNumber", QStringLiteral("&Number:"), edtNumber);
+    AddRow(lGrid, 1, "labKeEdit", QStringLiteral("&Input format:"), cbKeEdit);
+    AddRow(lGrid, 2, "labName", QStringLiteral("&User Name:"), edtName);
+    AddRow(lGrid, 3, "labLevel", QStringLiteral("&Level of Service:"), edtLevel);
+    AddRow(lGrid, 4, "labComment", QStringLiteral("Co&mment:"), edtComment);
     lGrid->setColumnStretch(1, 1);
     lGrid->setRowStretch(4, 1);
 
-    btnOk = new QPushButton(QStringLiteral("OK"));
+    btnOk = new QPushButton(QStringLiteral("&OK"));
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnOk->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"));
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"));
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     connect(btnOk, &QPushButton::clicked, this, &TfmCardDlg::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -22,7 +22,7 @@ TfmProcessingDlg::TfmProcessingDlg(QWidget* AOwner) : QDialog(AOwner, Qt::Tool |
     pbProgress = new QProgressBar(this);
     pbProgress->setObjectName(QStringLiteral("pbProgress"));
     pbProgress->setTextVisible(false);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
 

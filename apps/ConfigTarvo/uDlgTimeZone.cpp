@@ -48,16 +48,16 @@ TfmTimeZoneDlg::TfmTimeZoneDlg(QWidget* AOwner) : QDialog(AOwner) {
     edtMinCost = NewCostEdit("edtMinCost");
 
     auto* lGrid = new QGridLayout;
-    AddLabel(lGrid, 0, "labName", QStringLiteral("Name:"), edtName);
-    AddLabel(lGrid, 1, "labTimeStart", QStringLiteral("Start Time:"), dtpTimeStart);
-    AddLabel(lGrid, 2, "labBaseCost", QStringLiteral("Base Cost:"), edtBaseCost);
-    AddLabel(lGrid, 3, "labMinCost", QStringLiteral("Minimum Cost:"), edtMinCost);
+    AddLabel(lGrid, 0, "labName", QStringLiteral("&Name:"), edtName);
+    AddLabel(lGrid, 1, "labTimeStart", QStringLiteral("&Start Time:"), dtpTimeStart);
+    AddLabel(lGrid, 2, "labBaseCost", QStringLiteral("&Base Cost:"), edtBaseCost);
+    AddLabel(lGrid, 3, "labMinCost", QStringLiteral("M&inimum Cost:"), edtMinCost);
     lGrid->setColumnStretch(1, 1);
 
-    btnOk = new QPushButton(QStringLiteral("OK"));
+    btnOk = new QPushButton(QStringLiteral("&OK"));
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnOk->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"));
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"));
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     connect(btnOk, &QPushButton::clicked, this, &TfmTimeZoneDlg::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -577,6 +577,24 @@ void TfmMain::closeEvent(QCloseEvent* AEvent) {
     EndProgram(0);
 }
 
+void TfmMain::keyPressEvent(QKeyEvent* AEvent) {
+    // Keys no control took: Enter is OK and Escape is Cancel, as in a dialog.
+    const Qt::KeyboardModifiers lHeld = AEvent->modifiers() & ~Qt::KeypadModifier;
+    if (lHeld == Qt::NoModifier) {
+        if (AEvent->key() == Qt::Key_Return || AEvent->key() == Qt::Key_Enter) {
+            AEvent->accept();
+            btnOkClick();
+            return;
+        }
+        if (AEvent->key() == Qt::Key_Escape) {
+            AEvent->accept();
+            btnCancelClick();
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(AEvent);
+}
+
 void TfmMain::EndProgram(int AExitCode) {
     m_fClosing = true;
     timerOpenPort->stop();

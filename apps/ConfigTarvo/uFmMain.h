@@ -175,6 +175,7 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* AEvent) override;
+    void keyPressEvent(QKeyEvent* AEvent) override;
     bool eventFilter(QObject* AObject, QEvent* AEvent) override;
 
 private:

@@ -45,6 +45,8 @@ QAction* NewAction(QObject* AOwner, const char* AName, const QString& ACaption) 
 QPushButton* NewButton(QWidget* AOwner, const char* AName, QAction* AAction) {
     auto* lButton = new QPushButton(AAction->text(), AOwner);
     lButton->setObjectName(QString::fromLatin1(AName));
+    // A focused button takes Enter itself, as in a dialog; elsewhere Enter is OK.
+    lButton->setAutoDefault(true);
     QObject::connect(lButton, &QPushButton::clicked, AAction, &QAction::trigger);
     QObject::connect(AAction, &QAction::changed, lButton, [lButton, AAction] {
         lButton->setEnabled(AAction->isEnabled());
@@ -86,15 +88,15 @@ QIcon ToolIcon(int AIndex) {
 } // namespace
 
 void TfmMain::CreateActions() {
-    actRdFind = NewAction(this, "actRdFind", QStringLiteral("Find"));
-    actReleasePort = NewAction(this, "actReleasePort", QStringLiteral("Release port"));
-    actTzAdd = NewAction(this, "actTzAdd", QStringLiteral("Add..."));
-    actTzChange = NewAction(this, "actTzChange", QStringLiteral("Change..."));
-    actTzDelete = NewAction(this, "actTzDelete", QStringLiteral("Delete"));
+    actRdFind = NewAction(this, "actRdFind", QStringLiteral("&Find"));
+    actReleasePort = NewAction(this, "actReleasePort", QStringLiteral("&Release port"));
+    actTzAdd = NewAction(this, "actTzAdd", QStringLiteral("&Add..."));
+    actTzChange = NewAction(this, "actTzChange", QStringLiteral("C&hange..."));
+    actTzDelete = NewAction(this, "actTzDelete", QStringLiteral("&Delete"));
     actTzClear = NewAction(this, "actTzClear", QStringLiteral("Clear"));
-    actCardAdd = NewAction(this, "actCardAdd", QStringLiteral("Add..."));
-    actCardChange = NewAction(this, "actCardChange", QStringLiteral("Change..."));
-    actCardDelete = NewAction(this, "actCardDelete", QStringLiteral("Delete"));
+    actCardAdd = NewAction(this, "actCardAdd", QStringLiteral("&Add..."));
+    actCardChange = NewAction(this, "actCardChange", QStringLiteral("C&hange..."));
+    actCardDelete = NewAction(this, "actCardDelete", QStringLiteral("&Delete"));
     actCardClear = NewAction(this, "actCardClear", QStringLiteral("Clear"));
     actTzExportExcel = NewAction(this, "actTzExportExcel", QStringLiteral("Microsoft Excel"));
     actTzImportExcel = NewAction(this, "actTzImportExcel", QStringLiteral("Microsoft Excel..."));
@@ -169,20 +171,20 @@ QWidget* TfmMain::CreateMainPage() {
     cbRdPort->setMinimumWidth(260);
     btnRdFind = NewButton(grReader, "btnRdFind", actRdFind);
     btnReleasePort = NewButton(grReader, "btnReleasePort", actReleasePort);
-    chkWiegand = new QCheckBox(QStringLiteral("Wiegand (for Korvel)"), grReader);
+    chkWiegand = new QCheckBox(QStringLiteral("&Wiegand (for Korvel)"), grReader);
     chkWiegand->setObjectName(QStringLiteral("chkWiegand"));
 
     auto* lReader = new QGridLayout(grReader);
-    lReader->addWidget(NewLabel(grReader, "labRdSn", QStringLiteral("S/n:"), edtRdSn), 0, 0);
+    lReader->addWidget(NewLabel(grReader, "labRdSn", QStringLiteral("&S/n:"), edtRdSn), 0, 0);
     lReader->addWidget(edtRdSn, 0, 1);
     lReader->addWidget(btnRdFind, 0, 2);
-    lReader->addWidget(NewLabel(grReader, "labRdPort", QStringLiteral("Port:"), cbRdPort), 1, 0);
+    lReader->addWidget(NewLabel(grReader, "labRdPort", QStringLiteral("&Port:"), cbRdPort), 1, 0);
     lReader->addWidget(cbRdPort, 1, 1);
     lReader->addWidget(btnReleasePort, 1, 2);
     lReader->addWidget(chkWiegand, 2, 1, 1, 2);
     lReader->setColumnStretch(1, 1);
 
-    grLanguage = new QGroupBox(QStringLiteral("Language"), lPage);
+    grLanguage = new QGroupBox(QStringLiteral("&Language"), lPage);
     grLanguage->setObjectName(QStringLiteral("grLanguage"));
     cbLanguage = new QComboBox(grLanguage);
     cbLanguage->setObjectName(QStringLiteral("cbLanguage"));
@@ -197,10 +199,10 @@ QWidget* TfmMain::CreateMainPage() {
     cbKeyView->addItems({QStringLiteral("Hexadecimal"), QStringLiteral("WIN-PAK PROXWAY ЭРА")});
 
     auto* lOther = new QGridLayout;
-    lOther->addWidget(NewLabel(lPage, "labStartDay", QStringLiteral("Start/end of the day:"), dtpStartDay), 0,
-                      0);
+    lOther->addWidget(NewLabel(lPage, "labStartDay", QStringLiteral("Start/end of the &day:"), dtpStartDay),
+                      0, 0);
     lOther->addWidget(dtpStartDay, 0, 1);
-    lOther->addWidget(NewLabel(lPage, "labKeyView", QStringLiteral("View of key:"), cbKeyView), 1, 0);
+    lOther->addWidget(NewLabel(lPage, "labKeyView", QStringLiteral("&View of key:"), cbKeyView), 1, 0);
     lOther->addWidget(cbKeyView, 1, 1);
     lOther->setColumnStretch(2, 1);
 
@@ -266,7 +268,7 @@ QWidget* TfmMain::CreateCardsPage() {
     lButtons->addWidget(NewButton(lPage, "btnCardChange", actCardChange));
     lButtons->addWidget(NewButton(lPage, "btnCardDelete", actCardDelete));
     lButtons->addStretch();
-    lButtons->addWidget(NewLabel(lPage, "labCardRdMode", QStringLiteral("Mode:"), cbCardRdMode));
+    lButtons->addWidget(NewLabel(lPage, "labCardRdMode", QStringLiteral("Mod&e:"), cbCardRdMode));
     lButtons->addWidget(cbCardRdMode);
     auto* lLayout = new QVBoxLayout(lPage);
     lLayout->addLayout(lFilter);
@@ -291,9 +293,9 @@ void TfmMain::CreateForm() {
     tsMain = CreateMainPage();
     tsZones = CreateZonesPage();
     tsCards = CreateCardsPage();
-    pcMain->addTab(tsMain, QStringLiteral("Main"));
-    pcMain->addTab(tsZones, QStringLiteral("Time Zones"));
-    pcMain->addTab(tsCards, QStringLiteral("Cards"));
+    pcMain->addTab(tsMain, QStringLiteral("&Main"));
+    pcMain->addTab(tsZones, QStringLiteral("&Time Zones"));
+    pcMain->addTab(tsCards, QStringLiteral("&Cards"));
 
     // The tool bar sits at the top right, beside the tabs.
     tbMain = new QToolBar(lCentral);
@@ -317,12 +319,14 @@ void TfmMain::CreateForm() {
     tbMain->addAction(actAbout);
     pcMain->setCornerWidget(tbMain, Qt::TopRightCorner);
 
-    btnOk = new QPushButton(QStringLiteral("OK"), lCentral);
+    btnOk = new QPushButton(QStringLiteral("&OK"), lCentral);
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnOk->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), lCentral);
+    btnOk->setAutoDefault(true);
+    btnCancel = new QPushButton(QStringLiteral("Ca&ncel"), lCentral);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     connect(btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
+    btnCancel->setAutoDefault(true);
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
 
     auto* lButtons = new QHBoxLayout;
