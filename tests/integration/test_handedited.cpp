@@ -118,3 +118,40 @@ TEST_F(HandEditedFile, TheConfigurationProgramKeepsEveryCardAndTheFrontDesksItem
     EXPECT_EQ(lDesk->TZs().Count(), 2);
     EXPECT_EQ(lDesk->PopupMax(), 4);
 }
+
+// Two spellings of one attribute name: both programs read the first and write back one attribute with
+// the value they set, never a second one that the next reading would take for the same name.
+TEST_F(HandEditedFile, ARepeatedAttributeNameIsWrittenBackOnce) {
+    m_oDir.WriteFile(QStringLiteral("Tarvo.xml"),
+                     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Tarvo version=\"1.2\">\r\n"
+                     "\t<Main Language=\"0409\" language=\"0419\" keyView=\"0\"/>\r\n"
+                     "\t<Reader sn=\"1\" SN=\"2\"/>\r\n</Tarvo>\r\n");
+    {
+        auto lDesk = Open<Tarvo::TTarvoDoc>();
+        EXPECT_EQ(lDesk->Language(), 0x0409u);
+        EXPECT_EQ(lDesk->ReaderSn(), 1);
+        lDesk->SetLanguage(0x0407);
+        lDesk->Save();
+    }
+    QString lSaved = ReadText(DataFile());
+    EXPECT_TRUE(lSaved.contains(QLatin1String("<Main language=\"0407\" keyView=\"0\">")))
+        << lSaved.toStdString();
+    EXPECT_TRUE(lSaved.contains(QLatin1String("<Reader sn=\"1\" ")));
+    EXPECT_FALSE(lSaved.contains(QLatin1String("SN=")));
+
+    m_oDir.WriteFile(QStringLiteral("Tarvo.xml"),
+                     lSaved
+                         .replace(QLatin1String("<Main language=\"0407\""),
+                                  QLatin1String("<Main language=\"0407\" LANGUAGE=\"0419\""))
+                         .toUtf8());
+    {
+        auto lConfig = Open<ConfigTarvo::TTarvoDoc>();
+        EXPECT_EQ(lConfig->Language(), 0x0407u);
+        lConfig->Save();
+    }
+    const QString lConfigSaved = ReadText(DataFile());
+    EXPECT_EQ(lConfigSaved.count(QLatin1String("anguage=")) + lConfigSaved.count(QLatin1String("ANGUAGE=")),
+              1)
+        << lConfigSaved.toStdString();
+    EXPECT_EQ(Open<Tarvo::TTarvoDoc>()->Language(), 0x0407u);
+}
