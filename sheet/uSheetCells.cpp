@@ -12,11 +12,11 @@ void TSheetCells::Set(qint64 ARow, qint64 ACol, const QString& AText) {
     if (ACol >= SheetMaxColumns)
         RaiseSheetRead(m_sFileName,
                        QStringLiteral("the worksheet has more than %1 columns.").arg(SheetMaxColumns));
-    QString& lCell = m_aCells[ARow][ACol];
-    if (lCell.isEmpty() && ++m_nCount > SheetMaxCells)
+    if (qint64(m_aCells.size()) >= SheetMaxCells)
         RaiseSheetRead(m_sFileName,
                        QStringLiteral("the worksheet has more than %1 cells.").arg(SheetMaxCells));
-    lCell = AText;
+    m_aCells.push_back({ARow, ACol, AText});
+    m_nLastRow = std::max(m_nLastRow, ARow);
     m_nLastCol = std::max(m_nLastCol, ACol);
 }
 
@@ -24,19 +24,17 @@ TSheetRows TSheetCells::Rows() const {
     TSheetRows lRows;
     if (m_aCells.empty())
         return lRows;
-    const qint64 lLastRow = m_aCells.rbegin()->first;
-    if ((lLastRow + 1) * (m_nLastCol + 1) > SheetMaxCells)
+    if ((m_nLastRow + 1) * (m_nLastCol + 1) > SheetMaxCells)
         RaiseSheetRead(m_sFileName,
                        QStringLiteral("the worksheet has more than %1 cells.").arg(SheetMaxCells));
-    lRows.assign(size_t(lLastRow + 1), QStringList());
-    for (QStringList& lRow : lRows) {
-        lRow.reserve(m_nLastCol + 1);
-        for (qint64 c = 0; c <= m_nLastCol; ++c)
-            lRow << QString();
-    }
-    for (const auto& [lRow, lCols] : m_aCells)
-        for (const auto& [lCol, lText] : lCols)
-            lRows[size_t(lRow)][lCol] = lText;
+    QStringList lEmptyRow;
+    lEmptyRow.reserve(m_nLastCol + 1);
+    for (qint64 c = 0; c <= m_nLastCol; ++c)
+        lEmptyRow << QString();
+    lRows.assign(size_t(m_nLastRow + 1), lEmptyRow);
+    // In file order, so that a cell given twice keeps its last text.
+    for (const TCell& lCell : m_aCells)
+        lRows[size_t(lCell.m_nRow)][lCell.m_nCol] = lCell.m_sText;
     return lRows;
 }
 

@@ -5,7 +5,7 @@
 
 #include "sheet/uSheet.h"
 
-#include <map>
+#include <vector>
 
 class TSheetCells {
 public:
@@ -15,9 +15,15 @@ public:
     TSheetRows Rows() const;
 
 private:
+    struct TCell {
+        qint64 m_nRow;
+        qint64 m_nCol;
+        QString m_sText;
+    };
     QString m_sFileName;
-    std::map<qint64, std::map<qint64, QString>> m_aCells;
-    qint64 m_nCount = 0;
+    // In file order: a cell given twice keeps its last text.
+    std::vector<TCell> m_aCells;
+    qint64 m_nLastRow = -1;
     qint64 m_nLastCol = -1;
 };
 

@@ -29,8 +29,26 @@ const QString cFo = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo
 }
 
 // One paragraph's text: runs of blanks after the first, tabs as their elements.
+bool IsPlainText(const QString& AText) {
+    if (AText.startsWith(QLatin1Char(' ')))
+        return false;
+    QChar lPrev;
+    for (const QChar c : AText) {
+        if (c.unicode() < 0x20 || c.unicode() >= 0xFFFE ||
+            (c == QLatin1Char(' ') && lPrev == QLatin1Char(' ')))
+            return false;
+        lPrev = c;
+    }
+    return true;
+}
+
 void WriteParagraph(QXmlStreamWriter& AXml, const QString& AText) {
     AXml.writeStartElement(cText, QStringLiteral("p"));
+    if (IsPlainText(AText)) { // the common case, written at once
+        AXml.writeCharacters(AText);
+        AXml.writeEndElement();
+        return;
+    }
     QString lRun;
     for (qsizetype i = 0; i < AText.size(); ++i) {
         const QChar c = AText.at(i);
@@ -152,8 +170,9 @@ void WriteOds(const QString& AFileName, const TSheetRows& ARows, const QString& 
             zip_discard(lZip);
             RaiseWrite(AFileName, lReason);
         }
-        if (AStored)
-            zip_set_file_compression(lZip, zip_uint64_t(lIdx), ZIP_CM_STORE, 0);
+        // Light compression: the parts are repetitive XML, and a quick export matters more than bytes.
+        zip_set_file_compression(lZip, zip_uint64_t(lIdx), AStored ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                 AStored ? 0 : 1);
     };
     // The mimetype comes first and uncompressed, so that a reader tells the type from the first bytes.
     lAdd("mimetype", QByteArray("application/vnd.oasis.opendocument.spreadsheet"), true);
