@@ -8,6 +8,7 @@
 #include "gui/uListView.h"
 #include "reader/OrvRClasses.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -234,6 +235,36 @@ private Q_SLOTS:
         QTRY_COMPARE(Main().lvCards->SelectedRows().size(), 1);
         QCOMPARE(Filter()->text(), QStringLiteral("guest 15"));
         QCOMPARE(ShownNames().value(Main().lvCards->SelectedRows().first()), Guest(157));
+    }
+
+    // Writes the picture of the filter in use for the documentation when TARVO_SCREENSHOT_DIR names a
+    // folder.
+    void screenshot() {
+        const QString lDir = qEnvironmentVariable("TARVO_SCREENSHOT_DIR");
+        if (lDir.isEmpty())
+            QSKIP("TARVO_SCREENSHOT_DIR not set");
+        const QStringList lFirst{"Anna", "Boris", "Clara",  "Dmitri", "Elena", "Fedor",   "Galina", "Hanna",
+                                 "Igor", "Jana",  "Kirill", "Lena",   "Marta", "Nikolai", "Olga"};
+        const QStringList lLast{"Ivanova", "Petrov",   "Smirnova", "Kuznetsov", "Popova",
+                                "Sokolov", "Lebedeva", "Kozlov",   "Novikova",  "Morozov",
+                                "Volkova", "Annenkov", "Zaitseva", "Pavlov"};
+        std::vector<TBench::TCardRow> lRows;
+        for (int i = 0; i < CardCount; ++i)
+            lRows.push_back({QString::number(0x3A0000 + i * 7919, 16),
+                             lFirst[i % lFirst.size()] + QLatin1Char(' ') + lLast[(i / 3) % lLast.size()],
+                             i % 17 == 0   ? QStringLiteral("staff")
+                             : i % 11 == 0 ? QStringLiteral("student")
+                                           : QString()});
+        m_oBench.Plug(QStringLiteral("COM3"), 1001);
+        m_oBench.WriteDataFile(lRows, [](TTarvoDoc& ADoc) { ADoc.SetReaderPort(QStringLiteral("COM3")); });
+        m_oBench.StartMain();
+        Main().pcMain->setCurrentWidget(Main().tsCards);
+        QVERIFY(Main().Reader()->Active());
+        SetFilter(QStringLiteral("ann"));
+        SelectRow(2);
+        Main().UpdateActions();
+        QVERIFY(QDir().mkpath(lDir));
+        QVERIFY(Main().grab().save(lDir + QStringLiteral("/config-filter.png")));
     }
 };
 
