@@ -61,7 +61,9 @@ void TCardFilterViewData::GetData(int ARow, TListViewRow& VItem) {
 }
 
 void TCardFilterViewData::DataHint(int AStartIndex, int AEndIndex) {
-    if (AStartIndex < 0 || AEndIndex < AStartIndex || AEndIndex >= GetCount())
+    // Filtered rows lie scattered over the cards: a cache over the whole span between them could be
+    // far larger than the rows shown, so the rows are then built as they are asked for.
+    if (IsFiltered() || AStartIndex < 0 || AEndIndex < AStartIndex || AEndIndex >= GetCount())
         return;
     const int lLast = std::min(m_aRows[size_t(AEndIndex)], FDoc.Cards().Count() - 1);
     if (m_aRows[size_t(AStartIndex)] <= lLast)
