@@ -136,51 +136,32 @@ TEST_F(SheetTest, XlsxCellsSparseSharedRichAndEscaped) {
                      QStringLiteral("0.3"), QString()}}));
 }
 
+// A first table with repeated cells and rows, paragraphs, a comment and a merged cell after AEmptyRows
+// empty rows; a second table that is not read.
+QByteArray RepeatedTables(int AEmptyRows) {
+    return "<table:table table:name=\"First\">"
+           "<table:table-row><table:table-cell table:number-columns-repeated=\"2\">"
+           "<text:p>twice</text:p></table:table-cell><table:table-cell table:number-columns-repeated=\"16000\"/>"
+           "</table:table-row>"
+           "<table:table-row table:number-rows-repeated=\"2\"><table:table-cell/>"
+           "<table:table-cell><text:p>a<text:s text:c=\"3\"/>b<text:tab/>c</text:p>"
+           "<text:p><text:span>second</text:span> <text:a>line</text:a><text:line-break/>end</text:p>"
+           "<office:annotation><text:p>a comment</text:p></office:annotation></table:table-cell>"
+           "</table:table-row>"
+           "<table:table-row table:number-rows-repeated=\"" +
+           QByteArray::number(AEmptyRows) +
+           "\"><table:table-cell table:number-columns-repeated=\"1024\"/></table:table-row>"
+           "<table:table-row><table:table-cell table:number-columns-spanned=\"2\"><text:p>merged</text:p>"
+           "</table:table-cell><table:covered-table-cell/><table:table-cell><text:p>after</text:p>"
+           "</table:table-cell></table:table-row>"
+           "<table:table-row table:number-rows-repeated=\"1048000\"><table:table-cell/></table:table-row>"
+           "</table:table><table:table table:name=\"Other\"><table:table-row><table:table-cell><text:p>"
+           "second sheet</text:p></table:table-cell></table:table-row></table:table>";
+}
+
 TEST_F(SheetTest, OdsRepeatsCoveredCellsAndParagraphs) {
-    MakeZip(
-        Path("hand.ods"),
-        OdsParts(
-            "<table:table table:name=\"First\">"
-            "<table:table-column table:number-columns-repeated=\"16384\"/>"
-            "<table:table-row><table:table-cell table:number-columns-repeated=\"2\" "
-            "office:value-type=\"string\">"
-            "<text:p>twice</text:p></table:table-cell><table:table-cell "
-            "table:number-columns-repeated=\"16000\"/>"
-            "</table:table-row>"
-            "<table:table-row table:number-rows-repeated=\"2\"><table:table-cell/>"
-            "<table:table-cell><text:p>a<text:s text:c=\"3\"/>b<text:tab/>c</text:p>"
-            "<text:p><text:span>second</text:span> <text:a>line</text:a><text:line-break/>end</text:p>"
-            "<office:annotation><text:p>a comment</text:p></office:annotation></table:table-cell>"
-            "</table:table-row>"
-            "<table:table-row table:number-rows-repeated=\"1048570\"><table:table-cell "
-            "table:number-columns-repeated=\"1024\"/></table:table-row>"
-            "<table:table-row><table:table-cell table:number-columns-spanned=\"2\"><text:p>merged</text:p>"
-            "</table:table-cell><table:covered-table-cell/><table:table-cell><text:p>after</text:p>"
-            "</table:table-cell></table:table-row>"
-            "</table:table><table:table table:name=\"Other\"><table:table-row><table:table-cell><text:p>"
-            "second sheet</text:p></table:table-cell></table:table-row></table:table>"));
-    EXPECT_THROW(ReadSheetFile(Path("hand.ods")), ESheetError); // the merged row lies beyond a million rows
-    MakeZip(
-        Path("small.ods"),
-        OdsParts(
-            "<table:table table:name=\"First\">"
-            "<table:table-row><table:table-cell table:number-columns-repeated=\"2\">"
-            "<text:p>twice</text:p></table:table-cell><table:table-cell "
-            "table:number-columns-repeated=\"16000\"/>"
-            "</table:table-row>"
-            "<table:table-row table:number-rows-repeated=\"2\"><table:table-cell/>"
-            "<table:table-cell><text:p>a<text:s text:c=\"3\"/>b<text:tab/>c</text:p>"
-            "<text:p><text:span>second</text:span> <text:a>line</text:a><text:line-break/>end</text:p>"
-            "<office:annotation><text:p>a comment</text:p></office:annotation></table:table-cell>"
-            "</table:table-row>"
-            "<table:table-row table:number-rows-repeated=\"5\"><table:table-cell "
-            "table:number-columns-repeated=\"1024\"/></table:table-row>"
-            "<table:table-row><table:table-cell table:number-columns-spanned=\"2\"><text:p>merged</text:p>"
-            "</table:table-cell><table:covered-table-cell/><table:table-cell><text:p>after</text:p>"
-            "</table:table-cell></table:table-row>"
-            "<table:table-row table:number-rows-repeated=\"1048000\"><table:table-cell/></table:table-row>"
-            "</table:table><table:table table:name=\"Other\"><table:table-row><table:table-cell><text:p>"
-            "second sheet</text:p></table:table-cell></table:table-row></table:table>"));
+    // Empty rows only count; the trailing ones are not rows at all.
+    MakeZip(Path("small.ods"), OdsParts(RepeatedTables(5)));
     const QString lCell = QStringLiteral("a   b\tc\nsecond line\nend");
     TSheetRows lExpected = Rows({{QStringLiteral("twice"), QStringLiteral("twice"), QString()},
                                  {QString(), lCell, QString()},
@@ -189,6 +170,9 @@ TEST_F(SheetTest, OdsRepeatsCoveredCellsAndParagraphs) {
         lExpected.push_back({QString(), QString(), QString()});
     lExpected.push_back({QStringLiteral("merged"), QString(), QStringLiteral("after")});
     EXPECT_EQ(ReadSheetFile(Path("small.ods")), lExpected);
+    // A used row beyond a million rows is beyond what a read holds.
+    MakeZip(Path("far.ods"), OdsParts(RepeatedTables(1048570)));
+    EXPECT_THROW(ReadSheetFile(Path("far.ods")), ESheetError);
 }
 
 TEST_F(SheetTest, DamagedAndHostileWorkbooksEndInAnErrorNamingTheFile) {
