@@ -180,6 +180,14 @@ QString PortNameOfComboText(const QString& AText) {
     return lBlank < 0 ? AText : AText.left(lBlank);
 }
 
+QString CanonicalPortText(const QString& AName) {
+    if (PortTypeOfName(AName) != TPortKind::Com)
+        return AName;
+    bool lOk = false;
+    const qint64 lNumber = QStringView(AName).mid(3).toLongLong(&lOk);
+    return lOk ? QStringLiteral("COM%1").arg(lNumber) : AName;
+}
+
 bool ArrivedPortHasReaderSn(const TOrvP_PORT_INFO& ARecord, std::int32_t ASn) {
     return ARecord.nDevCount >= 1 && ARecord.aDevices[0].nSn == ASn;
 }

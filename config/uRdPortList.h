@@ -87,6 +87,9 @@ private:
 
 // The port name in a combo text: the text up to its first blank ("COM3    Korvel s/n 5" -> "COM3").
 QString PortNameOfComboText(const QString& AText);
+// A serial-port name as the reader library names the port: "COM" and the number in plain decimal
+// ("com03" -> "COM3"); other names unchanged.
+QString CanonicalPortText(const QString& AName);
 
 // ---- detector messages ----------------------------------------------------------------------------
 

@@ -260,7 +260,9 @@ void TfmMain::CommitMainControls() {
     m_oDoc->BeginUpdate();
     try {
         m_oDoc->SetReaderSn(edtRdSn->value());
-        m_oDoc->SetReaderPort(PortNameOfComboText(cbRdPort->currentText()));
+        // COM03 and com3 name the port the library calls COM3: stored so, it matches the port list
+        // and the detector's messages.
+        m_oDoc->SetReaderPort(CanonicalPortText(PortNameOfComboText(cbRdPort->currentText())));
         m_oDoc->SetStartDay(FromQTime(dtpStartDay->time()));
     } catch (...) {
         m_oDoc->EndUpdate();

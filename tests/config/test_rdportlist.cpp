@@ -270,6 +270,23 @@ TEST(RdPortList, BadIndexIsAnAssertion) {
     EXPECT_THROW(lList.GetPort(1), EAssertionFailed);
 }
 
+TEST(RdPortCombo, SerialPortNamesTakeTheLibrarysForm) {
+    const std::pair<const char*, const char*> cCases[] = {
+        {"COM3", "COM3"},
+        {"com3", "COM3"},
+        {"COM03", "COM3"},
+        {"Com+12", "COM12"},
+        {"COM-05", "COM-5"},
+        {"COM", "COM"},
+        {"COM3a", "COM3a"},
+        {"usb-03", "usb-03"},
+        {"", ""},
+        {"COM2147483648", "COM2147483648"},
+    };
+    for (const auto& [lName, lWant] : cCases)
+        EXPECT_EQ(CanonicalPortText(QString::fromLatin1(lName)), QString::fromLatin1(lWant)) << lName;
+}
+
 TEST(RdPortCombo, PortNameIsTheTextBeforeTheFirstBlank) {
     EXPECT_EQ(PortNameOfComboText(QStringLiteral("COM3    Korvel s/n 5")), QStringLiteral("COM3"));
     EXPECT_EQ(PortNameOfComboText(QStringLiteral("COM3")), QStringLiteral("COM3"));

@@ -29,6 +29,10 @@ namespace ConfigBench {
 
 using namespace ConfigTarvo;
 
+// Longest a test waits for the bus and the detector (milliseconds); it only guards failures and leaves
+// room for a loaded machine and the sanitizer build.
+inline constexpr int Patience = 20000;
+
 inline TOrv_KEYNUM Key(const QString& AHex) {
     TOrv_KEYNUM lKey{};
     HexToKeyNum(AHex, lKey);

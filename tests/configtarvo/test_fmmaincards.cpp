@@ -199,7 +199,7 @@ private Q_SLOTS:
             Main().pcMain->setCurrentWidget(lTab);
             QWidget* lFocus = QApplication::focusWidget();
             QTest::keyClick(lFocus ? lFocus : &Main(), Qt::Key_F, Qt::ControlModifier);
-            QTRY_VERIFY(Filter()->hasFocus());
+            QTRY_VERIFY_WITH_TIMEOUT(Filter()->hasFocus(), Patience);
             QCOMPARE(Main().pcMain->currentWidget(), Main().tsCards);
         }
         // Enter in the field goes on to the list and neither saves nor closes.
@@ -226,13 +226,13 @@ private Q_SLOTS:
         SetFilter(QStringLiteral("guest 15"));
         // A new card has no name: the filter would hide it, so it goes and the new row is selected.
         m_oBench.Present(QStringLiteral("COM51"), QStringLiteral("ABCDEF"));
-        QTRY_COMPARE(Main().Doc().Cards().Count(), CardCount + 1);
+        QTRY_COMPARE_WITH_TIMEOUT(Main().Doc().Cards().Count(), CardCount + 1, Patience);
         QVERIFY(Filter()->text().isEmpty());
         QCOMPARE(Main().lvCards->SelectedRows(), QList<int>{CardCount});
         // A known card that the filter shows stays in the filtered list and is selected there.
         SetFilter(QStringLiteral("guest 15"));
         m_oBench.Present(QStringLiteral("COM51"), QString::number(0x100000 + 157, 16));
-        QTRY_COMPARE(Main().lvCards->SelectedRows().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(Main().lvCards->SelectedRows().size(), 1, Patience);
         QCOMPARE(Filter()->text(), QStringLiteral("guest 15"));
         QCOMPARE(ShownNames().value(Main().lvCards->SelectedRows().first()), Guest(157));
     }

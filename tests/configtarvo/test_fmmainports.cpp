@@ -59,13 +59,13 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(&Main()));
         const QString lCom10 = QStringLiteral("COM10    %1 s/n 2002").arg(ReaderModelName(7));
         // The search at start-up knows the readers on the ports.
-        QTRY_VERIFY2(PortItems().contains(lCom10), qPrintable(PortItems().join('|')));
+        QTRY_VERIFY2_WITH_TIMEOUT(PortItems().contains(lCom10), qPrintable(PortItems().join('|')), Patience);
         QCOMPARE(PortItems().size(), 2);
         QVERIFY(Main().cbRdPort->currentText().startsWith(QStringLiteral("COM3")));
 
         QComboBox* lCombo = Main().cbRdPort;
         lCombo->setFocus();
-        QTRY_VERIFY(lCombo->lineEdit()->hasFocus());
+        QTRY_VERIFY_WITH_TIMEOUT(lCombo->lineEdit()->hasFocus(), Patience);
         if (typed) {
             lCombo->lineEdit()->selectAll();
             QTest::keyClicks(lCombo->lineEdit(), QStringLiteral("COM10"));
@@ -83,6 +83,26 @@ private Q_SLOTS:
         const auto lSaved = m_oBench.SavedDoc();
         QCOMPARE(lSaved->ReaderSn(), 2002);
         QCOMPARE(lSaved->ReaderPort(), QStringLiteral("COM10"));
+    }
+
+    void aTypedSerialPortIsStoredAsTheLibraryNamesIt_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("leading zero") << "COM03"
+                                      << "COM3";
+        QTest::newRow("small letters") << "com3"
+                                       << "COM3";
+        QTest::newRow("USB name unchanged") << "usb-03"
+                                            << "usb-03";
+    }
+    void aTypedSerialPortIsStoredAsTheLibraryNamesIt() {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        m_oBench.WriteDataFile({}, nullptr);
+        m_oBench.StartMain();
+        Main().cbRdPort->setEditText(typed);
+        Main().btnOk->click();
+        QCOMPARE(m_oBench.SavedDoc()->ReaderPort(), stored);
     }
 
     void uncommittedEditsSurviveTheWiegandSwitch() {
@@ -129,16 +149,16 @@ private Q_SLOTS:
         });
         m_oBench.StartMain();
         const QString lCom3 = QStringLiteral("COM3    %1 s/n 1001").arg(ReaderModelName(1));
-        QTRY_COMPARE(PortItems(), QStringList{lCom3});
+        QTRY_COMPARE_WITH_TIMEOUT(PortItems(), QStringList{lCom3}, Patience);
         // The serial number typed but not committed is not the one "Find" looks for, so only the
         // detector can bring the new reader into the list.
         m_oBench.Plug(port, 41, 7, friendly);
-        QTRY_COMPARE(PortItems(), (QStringList{lCom3, shown}));
+        QTRY_COMPARE_WITH_TIMEOUT(PortItems(), (QStringList{lCom3, shown}), Patience);
         QCOMPARE(PortNameOfComboText(Main().cbRdPort->currentText()), QStringLiteral("COM3"));
         m_oBench.Unplug(port);
-        QTRY_COMPARE(PortItems(), QStringList{lCom3});
+        QTRY_COMPARE_WITH_TIMEOUT(PortItems(), QStringList{lCom3}, Patience);
         m_oBench.Unplug(QStringLiteral("COM3"));
-        QTRY_VERIFY(PortItems().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(PortItems().isEmpty(), Patience);
         // The configured port stays the text of the combo while its reader is away.
         QCOMPARE(Main().cbRdPort->currentText(), QStringLiteral("COM3"));
     }
@@ -153,17 +173,19 @@ private Q_SLOTS:
         QCOMPARE(ReaderState(), QStringLiteral("Reader open on COM33"));
 
         m_oBench.Unplug(QStringLiteral("COM33"));
-        QTRY_COMPARE(ReaderState(), QStringLiteral("Reader on COM33 lost: cards are not read"));
+        QTRY_COMPARE_WITH_TIMEOUT(ReaderState(), QStringLiteral("Reader on COM33 lost: cards are not read"),
+                                  Patience);
         m_oBench.Plug(QStringLiteral("COM33"), 33);
-        QTRY_COMPARE(ReaderState(), QStringLiteral("Reader open on COM33"));
+        QTRY_COMPARE_WITH_TIMEOUT(ReaderState(), QStringLiteral("Reader open on COM33"), Patience);
         // The session stays open on the other tabs, and its loss shows there too.
         Main().pcMain->setCurrentWidget(Main().tsZones);
         QCOMPARE(ReaderState(), QStringLiteral("Reader open on COM33"));
         m_oBench.Unplug(QStringLiteral("COM33"));
-        QTRY_COMPARE(ReaderState(), QStringLiteral("Reader on COM33 lost: cards are not read"));
+        QTRY_COMPARE_WITH_TIMEOUT(ReaderState(), QStringLiteral("Reader on COM33 lost: cards are not read"),
+                                  Patience);
         m_oBench.Plug(QStringLiteral("COM33"), 33);
         Main().pcMain->setCurrentWidget(Main().tsCards);
-        QTRY_COMPARE(ReaderState(), QStringLiteral("Reader open on COM33"));
+        QTRY_COMPARE_WITH_TIMEOUT(ReaderState(), QStringLiteral("Reader open on COM33"), Patience);
 
         Main().actReleasePort->trigger();
         QCOMPARE(ReaderState(), QStringLiteral("No reader open"));
