@@ -50,7 +50,11 @@ void ShellOpen(QObject* AOwner, const QString& AFile, const QString& AParameters
         return;
     }
     const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (xdgOpen.isEmpty())
-        Fail(AFile, QStringLiteral("The desktop's opener xdg-open is not installed."));
-    StartDetached(AFile, xdgOpen, {AFile});
+    if (!xdgOpen.isEmpty())
+        return StartDetached(AFile, xdgOpen, {AFile});
+    // GLib's opener reads the same default applications.
+    const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+    if (gio.isEmpty())
+        Fail(AFile, QStringLiteral("The desktop's opener (xdg-open or gio) is not installed."));
+    StartDetached(AFile, gio, {QStringLiteral("open"), AFile});
 }

@@ -3,8 +3,8 @@
 //
 // The GUI layer installs its opener (QDesktopServices::openUrl) with SetShellOpenFunc; this layer has no
 // GUI. Without an installed opener, an executable file given parameters is started with them, and
-// anything else is handed to xdg-open; both start detached, so a failure of the application itself
-// after it started is not seen here.
+// anything else is handed to xdg-open (or GLib's gio open); both start detached, so a failure of the
+// application itself after it started is not seen here.
 
 #include <QObject>
 #include <QString>

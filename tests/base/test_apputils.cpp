@@ -16,27 +16,6 @@
 
 namespace {
 
-// Sets an environment variable for its lifetime.
-class TEnvOverride {
-public:
-    TEnvOverride(const char* AName, const QByteArray& AValue) : m_pName(AName) {
-        m_fHad = qEnvironmentVariableIsSet(AName);
-        m_aOld = qgetenv(AName);
-        qputenv(AName, AValue);
-    }
-    ~TEnvOverride() {
-        if (m_fHad)
-            qputenv(m_pName, m_aOld);
-        else
-            qunsetenv(m_pName);
-    }
-
-private:
-    const char* m_pName;
-    bool m_fHad;
-    QByteArray m_aOld;
-};
-
 QByteArray ReadAll(const QString& APath) {
     QFile file(APath);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");

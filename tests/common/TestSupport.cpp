@@ -62,3 +62,16 @@ QString TTempDir::WriteFile(const QString& AName, const QByteArray& ABytes) cons
 void PrintTo(const QString& AValue, std::ostream* AStream) {
     *AStream << '"' << AValue.toStdString() << '"';
 }
+
+TEnvOverride::TEnvOverride(const char* AName, const QByteArray& AValue) : m_pName(AName) {
+    m_fHad = qEnvironmentVariableIsSet(AName);
+    m_aOld = qgetenv(AName);
+    qputenv(AName, AValue);
+}
+
+TEnvOverride::~TEnvOverride() {
+    if (m_fHad)
+        qputenv(m_pName, m_aOld);
+    else
+        qunsetenv(m_pName);
+}

@@ -62,5 +62,19 @@ private:
     QString m_sPath;
 };
 
+// Sets an environment variable for its lifetime; the old value (or its absence) is back on destruction.
+class TEnvOverride {
+public:
+    TEnvOverride(const char* AName, const QByteArray& AValue);
+    ~TEnvOverride();
+    TEnvOverride(const TEnvOverride&) = delete;
+    TEnvOverride& operator=(const TEnvOverride&) = delete;
+
+private:
+    const char* m_pName;
+    bool m_fHad;
+    QByteArray m_aOld;
+};
+
 // GoogleTest prints QString values in failure messages.
 void PrintTo(const QString& AValue, std::ostream* AStream);
