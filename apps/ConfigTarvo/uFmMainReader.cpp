@@ -247,12 +247,6 @@ void TfmMain::DetectorMessage() {
         intptr_t lParam = 0;
         while (m_hRdDetector != 0 && OrvP_DD_GetNextMessage(m_hRdDetector, &lKind, &lParam) == 0) {
             const auto* lPort = reinterpret_cast<const TOrvP_PORT_INFO*>(lParam);
-            // The port list follows every arrival and removal at once, with the reader the record
-            // names; a full search is left to "Find" and the refresh.
-            if ((lKind == ORVP_DDK_PORT_ARRIVED || lKind == ORVP_DDK_PORT_REMOVED) && lPort && m_oPorts &&
-                (lKind == ORVP_DDK_PORT_ARRIVED ? m_oPorts->PortArrived(*lPort)
-                                                : m_oPorts->PortRemoved(*lPort)))
-                FillPortCombo();
             if (lKind == ORVP_DDK_PORT_ARRIVED && lPort) {
                 if (ArrivedPortHasReaderSn(*lPort, m_oDoc->ReaderSn()))
                     m_oDetectorWnd->PostMessage(WM_RESCAN);
@@ -274,6 +268,13 @@ void TfmMain::DetectorMessage() {
             } else if (lKind == ORVP_DDK_REFRESH_DONE) {
                 m_oDetectorWnd->PostMessage(WM_RESCAN);
             }
+            // The port list follows every arrival and removal at once, with the reader the record
+            // names; a full search is left to "Find" and the refresh. The session has been dealt with
+            // first, so the combo's refill finds it as it now is.
+            if ((lKind == ORVP_DDK_PORT_ARRIVED || lKind == ORVP_DDK_PORT_REMOVED) && lPort && m_oPorts &&
+                (lKind == ORVP_DDK_PORT_ARRIVED ? m_oPorts->PortArrived(*lPort)
+                                                : m_oPorts->PortRemoved(*lPort)))
+                FillPortCombo();
         }
     } catch (...) {
         // The messages left wait for the next notification.

@@ -35,6 +35,10 @@ using namespace ConfigTarvo;
 
 namespace {
 
+// Longest a test waits for the bus and the detector (milliseconds): it only guards failures and leaves
+// room for a loaded machine.
+constexpr int Patience = 20000;
+
 TOrv_KEYNUM Key(const char* AHex) {
     TOrv_KEYNUM lKey{};
     HexToKeyNum(QString::fromLatin1(AHex), lKey);
@@ -439,18 +443,19 @@ private Q_SLOTS:
 
         // Add: a new card is appended and selected; a known one is reported and selected.
         Present(QStringLiteral("COM31"), QStringLiteral("5566778899"));
-        QTRY_COMPARE(m_oMain->Doc().Cards().Count(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(m_oMain->Doc().Cards().Count(), 4, Patience);
         QCOMPARE(CompareKeyNums(m_oMain->Doc().Cards().GetCard(3)->m_Number, Key("5566778899")), 0);
         QCOMPARE(m_oMain->lvCards->SelectedRows(), QList<int>{3});
         Present(QStringLiteral("COM31"), QStringLiteral("0D0E0F"));
-        QTRY_COMPARE(PopupText(),
-                     QStringLiteral("Key \"%1\" already exists.").arg(KeyNumToStr(Key("0D0E0F"), 0)));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            PopupText(), QStringLiteral("Key \"%1\" already exists.").arg(KeyNumToStr(Key("0D0E0F"), 0)),
+            Patience);
         QCOMPARE(m_oMain->Doc().Cards().Count(), 4);
         QCOMPARE(m_oMain->lvCards->SelectedRows(), QList<int>{1});
 
         // The longer number of a known card replaces the stored shorter one.
         Present(QStringLiteral("COM31"), QStringLiteral("07A1B2C3"));
-        QTRY_COMPARE(m_oMain->Doc().Cards().GetCard(0)->m_Number[0], std::uint8_t(4));
+        QTRY_COMPARE_WITH_TIMEOUT(m_oMain->Doc().Cards().GetCard(0)->m_Number[0], std::uint8_t(4), Patience);
         QCOMPARE(m_oMain->Doc().Cards().Count(), 4);
         QCOMPARE(m_oMain->Doc().Cards().GetCard(0)->m_sUserName, QStringLiteral("Anna"));
 
@@ -458,14 +463,16 @@ private Q_SLOTS:
         m_oMain->cbCardRdMode->setCurrentIndex(crm_Find);
         QCOMPARE(m_oMain->Doc().CardRdMode(), crm_Find);
         Present(QStringLiteral("COM31"), QStringLiteral("FFEEDD"));
-        QTRY_COMPARE(PopupText(), QStringLiteral("Key \"%1\" not found.").arg(KeyNumToStr(Key("FFEEDD"), 0)));
+        QTRY_COMPARE_WITH_TIMEOUT(PopupText(),
+                                  QStringLiteral("Key \"%1\" not found.").arg(KeyNumToStr(Key("FFEEDD"), 0)),
+                                  Patience);
         Present(QStringLiteral("COM31"), QStringLiteral("AB12CD"));
-        QTRY_COMPARE(m_oMain->lvCards->SelectedRows(), QList<int>{2});
+        QTRY_COMPARE_WITH_TIMEOUT(m_oMain->lvCards->SelectedRows(), QList<int>{2}, Patience);
 
         // Delete: removed at once, without a question.
         m_oMain->cbCardRdMode->setCurrentIndex(crm_Delete);
         Present(QStringLiteral("COM31"), QStringLiteral("0D0E0F"));
-        QTRY_COMPARE(m_oMain->Doc().Cards().Count(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(m_oMain->Doc().Cards().Count(), 3, Patience);
         QCOMPARE(m_oMain->Doc().FindCardByUserName(QStringLiteral("Boris")), -1);
 
         // Count the cards the window has been handed, to know when an ignored one has arrived.
@@ -480,7 +487,7 @@ private Q_SLOTS:
         m_oMain->cbCardRdMode->setCurrentIndex(crm_Inactive);
         QVERIFY(m_oMain->Reader()->Active());
         Present(QStringLiteral("COM31"), QStringLiteral("123456"));
-        QTRY_COMPARE(lDelivered, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(lDelivered, 1, Patience);
         QCOMPARE(m_oMain->Doc().Cards().Count(), 3);
 
         // Cards are ignored on another tab.
@@ -488,10 +495,10 @@ private Q_SLOTS:
         m_oMain->pcMain->setCurrentWidget(m_oMain->tsZones);
         QVERIFY(m_oMain->Reader()->Active());
         Present(QStringLiteral("COM31"), QStringLiteral("654321"));
-        QTRY_COMPARE(lDelivered, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(lDelivered, 2, Patience);
         ShowCards();
         Present(QStringLiteral("COM31"), QStringLiteral("0A0B0C"));
-        QTRY_COMPARE(m_oMain->Doc().Cards().Count(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(m_oMain->Doc().Cards().Count(), 4, Patience);
         QCOMPARE(m_oMain->Doc().FindCardByNumber(Key("654321")), -1);
     }
 
@@ -507,8 +514,9 @@ private Q_SLOTS:
         QCOMPARE(m_oMain->Reader()->RdType(), TOrvR_RD_TYPE(ORVR_RD_KORVEL));
         // Five bytes, the upper two 0: the card stored with three bytes, unchanged.
         Present(QStringLiteral("COM32"), QStringLiteral("0000AB12CD"));
-        QTRY_COMPARE(PopupText(),
-                     QStringLiteral("Key \"%1\" already exists.").arg(KeyNumToStr(Key("AB12CD"), 0)));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            PopupText(), QStringLiteral("Key \"%1\" already exists.").arg(KeyNumToStr(Key("AB12CD"), 0)),
+            Patience);
         QCOMPARE(m_oMain->Doc().Cards().Count(), 3);
         QCOMPARE(m_oMain->Doc().Cards().GetCard(2)->m_Number[0], std::uint8_t(3));
     }
@@ -520,12 +528,12 @@ private Q_SLOTS:
         ShowCards();
         QVERIFY(m_oMain->Reader()->Active());
         Unplug(QStringLiteral("COM33"));
-        QTRY_VERIFY(!m_oMain->Reader()->Active());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_oMain->Reader()->Active(), Patience);
         QCOMPARE(m_oMain->windowTitle(), QStringLiteral("Config tarvo (Velmo)"));
         Plug(QStringLiteral("COM33"), 33);
-        QTRY_VERIFY(m_oMain->Reader()->Active());
+        QTRY_VERIFY_WITH_TIMEOUT(m_oMain->Reader()->Active(), Patience);
         Present(QStringLiteral("COM33"), QStringLiteral("C0FFEE"));
-        QTRY_COMPARE(m_oMain->Doc().Cards().Count(), 4);
+        QTRY_COMPARE_WITH_TIMEOUT(m_oMain->Doc().Cards().Count(), 4, Patience);
 
         // "Release port" closes the session.
         QVERIFY(m_oMain->actReleasePort->isEnabled());
