@@ -15,7 +15,9 @@
 #include <algorithm>
 #include <map>
 #include <ostream>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -141,6 +143,25 @@ INSTANTIATE_TEST_SUITE_P(Languages, ShippedLanguageTest, testing::ValuesIn(cFile
                                  .remove(QLatin1Char('-'))
                                  .toStdString();
                          });
+
+// Each program finds its own three files by its prefix, one per language.
+TEST(ShippedLanguages, FoundByProgramPrefix) {
+    const QString lDir = QStringLiteral(TARVO_SOURCE_DIR "/Languages");
+    for (const auto& [lPrefix, lProgram] :
+         {std::pair{"Tarvo-", TMsgProgram::FrontDesk}, std::pair{"ConfigTarvo-", TMsgProgram::Config}}) {
+        TALangs lLangs;
+        FindLanguageFiles(QLatin1String(lPrefix), lLangs, lDir);
+        std::multiset<std::string> lFound, lExpected;
+        for (const TLangInfo& lInfo : lLangs)
+            lFound.insert(lInfo.m_sFileName.toStdString());
+        for (const TShippedFile& lFile : cFiles)
+            if (lFile.m_nProgram == lProgram) {
+                lExpected.insert(lFile.m_sName);
+                EXPECT_GE(FindLangById(lLangs, lFile.m_nLangId), 0) << lFile.m_sName;
+            }
+        EXPECT_EQ(lFound, lExpected) << lPrefix;
+    }
+}
 
 // A message both programs show reads the same in both files of a language.
 TEST(ShippedLanguages, SharedMessagesAgreeBetweenPrograms) {
