@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QLineEdit;
@@ -209,6 +210,29 @@ private:
     std::uint32_t m_nKorvelState = 0;
     std::array<bool, 4> m_aKorvelPulseIdle{}; // idle state of each output's running pulse
     bool m_fExit = false;
+
+    // ---- report export (uFmMainExport.cpp) ------------------------------------------------------------
+public:
+    // "Spreadsheet file...": the report as .xlsx or .ods wherever the operator saves it.
+    QAction* actRepExportSheet = nullptr;
+    // The exported table: the report list's captions as shown (without the photo column), then the
+    // visits in the list's current order.
+    std::vector<QStringList> RepExportRows() const;
+    // Asks for the file, then writes it; cancelling ends the command.
+    void DoRepExportToCsv();
+    void DoRepExportToCsv(const QString& AFileName);
+    // A new workbook in the exports folder, opened with the desktop's application for its type.
+    void DoRepExportToExcel();
+    void DoRepExportToOOCalc();
+    // Asks for the file and its type, then writes it.
+    void DoRepExportToSheet();
+    void DoRepExportToSheet(const QString& AFileName);
+
+private:
+    void CreateRepExport();
+    void RepExportToApplication(const QString& AExt);
+    // "Report <yyyy-mm-dd of the business day>".
+    QString RepExportName() const;
 
     // ---- desk conduct: write-failure box, closing, reader lost and back, second start ---------------
     // (uFmMainDesk.cpp)

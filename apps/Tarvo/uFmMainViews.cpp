@@ -162,6 +162,7 @@ void TfmMain::CreateViews() {
     connect(lvReport, &TListView::iconClicked, this, [this](int ARow) { lvReportIconClick(ARow); });
     connect(lvReport, &TListView::contextMenuRequested, this,
             [this](const QPoint& AGlobalPos) { menuReport->popup(AGlobalPos); });
+    CreateRepExport();
 }
 
 // ---- pages ----------------------------------------------------------------------------------------
