@@ -191,7 +191,7 @@ private:
         m_oClock->Set(MakeDateTime(2026, 3, 2, AHour, AMin, 0));
         AMain.HandleCard(1, AKey);
     }
-    // Three visits: the nameless card 10:05-10:10 (10), Ann 10:00-10:30 (60), Cid 10:20-10:32 (24).
+    // Three visits, each with its own sum: the nameless card 10:05-10:10, Ann 10:00-10:30, Cid 10:20-10:32.
     void ThreeVisits(TfmMain& AMain) {
         CardAt(AMain, cAnn, 10, 0);
         CardAt(AMain, cNoName, 10, 5);
@@ -372,6 +372,7 @@ private Q_SLOTS:
         const TTextRows lCsv = ExportCsv(*w);
         const QString lFolder = m_oDir->FilePath(QStringLiteral("out"));
         QVERIFY(QDir().mkpath(lFolder));
+        QVERIFY(w->actRepExportSheet);
         AnswerModals([&] { w->actRepExportSheet->trigger(); },
                      SaveAs(lFolder + u'/' + typed, filter, nullptr));
         QCOMPARE(QDir(lFolder).entryList(QDir::Files), QStringList({written}));
@@ -460,7 +461,7 @@ private Q_SLOTS:
         QPixmap lShot = w->grab();
         {
             QPainter p(&lShot);
-            const QPoint lAt = w->lvReport->mapTo(w.get(), QPoint(60, 60));
+            const QPoint lAt = w->lvReport->mapTo(w.get(), QPoint(140, 90));
             p.drawPixmap(lAt, w->menuReport->grab());
             p.drawPixmap(lAt + QPoint(w->menuReport->width() - 4, 0), lSub->grab());
         }
