@@ -131,9 +131,7 @@ void TfmMain::CreateActions() {
     actRepExportCsv = make("actRepExportCsv", QStringLiteral("CSV..."));
     actRepExportExcel = make("actRepExportExcel", QStringLiteral("Microsoft Excel"));
     actRepExportOOCalc = make("actRepExportOOCalc", QStringLiteral("OpenOffice Calc"));
-    // Report export is not part of this build yet: its commands stay disabled.
-    for (QAction* a : {actRepExportCsv, actRepExportExcel, actRepExportOOCalc})
-        a->setEnabled(false);
+    // Their states and commands: CreateRepExport (uFmMainExport.cpp).
 
     connect(actShowMainWnd, &QAction::triggered, this, [this] { ShowMainWnd(true); });
     connect(actSettings, &QAction::triggered, this, [this] { DoSettingsDlg(); });
