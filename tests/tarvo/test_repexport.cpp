@@ -431,16 +431,39 @@ private Q_SLOTS:
             QCOMPARE(lSheet[r], lCsv[r]);
     }
 
-    // A file that cannot be written is reported in the error box, and the report stays as it was.
+    // A file that cannot be written is reported in the error box naming it, and the report stays as
+    // it was: the CSV file in a folder that does not exist, the workbook where the exports folder
+    // cannot be made (the cache is a plain file).
+    void failureGoesToTheErrorBox_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("dialogs");
+        QTest::addColumn<QString>("named"); // in the error text
+        QTest::newRow("CSV file") << "actRepExportCsv" << QStringList({"QFileDialog", "QMessageBox"})
+                                  << "report.csv";
+        QTest::newRow("workbook for the application")
+            << "actRepExportExcel" << QStringList({"QMessageBox"}) << "exports";
+    }
     void failureGoesToTheErrorBox() {
+        QFETCH(QString, action);
+        QFETCH(QStringList, dialogs);
+        QFETCH(QString, named);
+        const bool lWorkbook = action == QLatin1String("actRepExportExcel");
+        if (lWorkbook) {
+            if (QStandardPaths::findExecutable(QStringLiteral("gio")).isEmpty())
+                QSKIP("gio is not installed");
+            QVERIFY(!RegisterFakeSheet(QString::fromLatin1(XlsxMimeType)).isEmpty());
+            m_oDir->WriteFile(QStringLiteral("cache"), "not a folder");
+        }
         auto w = MakeMain();
         ThreeVisits(*w);
+        auto* a = w->findChild<QAction*>(action);
+        QVERIFY(a && a->isEnabled());
         const QString lFile = m_oDir->FilePath(QStringLiteral("missing/folder/report.csv"));
         QString lError;
         const QStringList lSeen =
-            AnswerModals([&] { w->actRepExportCsv->trigger(); }, SaveAs(lFile, QString(), nullptr, &lError));
-        QCOMPARE(lSeen, QStringList({"QFileDialog", "QMessageBox"}));
-        QVERIFY2(lError.contains(QLatin1String("report.csv")), qPrintable(lError));
+            AnswerModals([&] { a->trigger(); }, SaveAs(lFile, QString(), nullptr, &lError));
+        QCOMPARE(lSeen, dialogs);
+        QVERIFY2(lError.contains(named), qPrintable(lError));
         QVERIFY(!QFileInfo::exists(lFile));
         QCOMPARE(w->Doc().Report().Count(), 3);
         QCOMPARE(w->lvReport->model()->rowCount(), 3);
