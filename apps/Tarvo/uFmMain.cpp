@@ -76,6 +76,11 @@ TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
     m_oDoc->SetFileName(ADataFile.isEmpty() ? DataFilePath() : ADataFile);
     m_oDebugLog = std::make_unique<TLogWritten>(
         JoinPath(QFileInfo(m_oDoc->FileName()).absolutePath(), QStringLiteral("Tarvo.log")));
+    // What the document put right by itself (report lines restored from the log) is kept on record.
+    m_oDoc->SetOnDebugMessage([this](const QString& AMessage) {
+        if (m_oDebugLog)
+            (void)m_oDebugLog->Write(QLatin1Char('I'), AMessage);
+    });
 
     CreateViews();
     pcMain->setCurrentWidget(tsLog);
