@@ -337,12 +337,7 @@ void TfmMain::UpdateActions() {
     actCardChange->setEnabled(lvCards->currentIndex().isValid());
     actCardDelete->setEnabled(lvCards->FirstSelectedRow() >= 0);
     actCardClear->setEnabled(m_oDoc->Cards().Count() > 0);
-    // Import and export come later; their commands stay disabled until then.
-    for (QAction* lAction :
-         {actTzExportExcel, actTzImportExcel, actTzExportCsv, actTzImportCsv, actCardExportExcel,
-          actCardImportExcel, actCardExportCsv, actCardImportCsv, actExportExcel, actImportExcel,
-          actExportCsv, actImportCsv, actImport, actExport})
-        lAction->setEnabled(false);
+    UpdateTableActions();
 }
 
 // ---- lists ------------------------------------------------------------------------------------------

@@ -122,6 +122,23 @@ public:
     // Re-evaluates the enabled state of the actions (also done whenever the program is idle).
     void UpdateActions();
 
+    // ---- table export and import of the zones and the cards (uFmMainExport.cpp) ---------------------
+    // ACards: the cards list, else the zones list. The commands without a file name ask for one; the
+    // ones with a name do the work and raise on failure, the others show failures in the error box.
+    void DoExportToExcel(bool ACards);
+    void DoExportToCsv(bool ACards);
+    void DoImportFromExcel(bool ACards);
+    void DoImportFromCsv(bool ACards);
+    void ExportToFile(bool ACards, const QString& AFileName);
+    // The new workbook opened with the desktop's application; returns its path.
+    QString ExportToApplication(bool ACards);
+    // Reads AFileName whole, then replaces the list by its rows; the number of rows taken.
+    int ImportFromFile(bool ACards, const QString& AFileName);
+    // The list's column captions as shown now.
+    QStringList ListCaptions(bool ACards) const;
+    // Whether the desktop has an application for .xlsx workbooks (asked once, at the window's start).
+    bool HasXlsxApplication() const { return !m_sXlsxApp.isEmpty(); }
+
     // ---- controls ------------------------------------------------------------------------------------
     QTabWidget* pcMain = nullptr;
     QWidget* tsMain = nullptr;
@@ -179,6 +196,13 @@ protected:
     bool eventFilter(QObject* AObject, QEvent* AEvent) override;
 
 private:
+    // Table export and import (uFmMainExport.cpp).
+    void CreateTableExport();
+    void UpdateTableActions();
+    // VCards: whether the shown tab is the cards list; false when neither list is shown.
+    bool CurrentListIsCards(bool& VCards) const;
+    QString m_sXlsxApp;
+
     // Form building (uFmMainForm.cpp).
     void CreateActions();
     void CreateForm();

@@ -150,8 +150,7 @@ void TfmMain::CreateActions() {
         edtCardFilter->selectAll();
     });
     connect(actExit, &QAction::triggered, this, [this] { close(); });
-    // Import and export of cards and zones are not part of this program yet: their commands stay
-    // disabled (UpdateActions).
+    CreateTableExport();
 }
 
 QWidget* TfmMain::CreateMainPage() {

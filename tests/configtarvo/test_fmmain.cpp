@@ -361,14 +361,15 @@ private Q_SLOTS:
         QCOMPARE(m_oMain->Doc().KeyView(), 0);
     }
 
-    void importExportStayDisabled() {
+    // The tool bar's Import and Export act on the list shown: off on tab "Main".
+    void importExportFollowTheTab() {
         WriteDataFile(nullptr);
         StartMain();
         for (QWidget* lTab : {m_oMain->tsMain, m_oMain->tsZones, m_oMain->tsCards}) {
             m_oMain->pcMain->setCurrentWidget(lTab);
             m_oMain->UpdateActions();
-            QVERIFY(!m_oMain->actImport->isEnabled());
-            QVERIFY(!m_oMain->actExport->isEnabled());
+            QCOMPARE(m_oMain->actImport->isEnabled(), lTab != m_oMain->tsMain);
+            QCOMPARE(m_oMain->actExport->isEnabled(), lTab != m_oMain->tsMain);
         }
         QCOMPARE(m_oMain->cbLanguage->count(), 1);
         QCOMPARE(m_oMain->cbLanguage->itemText(0), QStringLiteral("English (internal)"));
