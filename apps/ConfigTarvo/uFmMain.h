@@ -132,7 +132,9 @@ public:
     void ExportToFile(bool ACards, const QString& AFileName);
     // The new workbook opened with the desktop's application; returns its path.
     QString ExportToApplication(bool ACards);
-    // Reads AFileName whole, then replaces the list by its rows; the number of rows taken.
+    // Reads AFileName whole, then replaces the list by its rows; the number of rows taken. A table of
+    // more than ImportBoxRows rows is taken in the processing box, which can cancel it.
+    static constexpr size_t ImportBoxRows = 300;
     int ImportFromFile(bool ACards, const QString& AFileName);
     // The list's column captions as shown now.
     QStringList ListCaptions(bool ACards) const;

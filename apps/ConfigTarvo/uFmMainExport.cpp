@@ -5,6 +5,7 @@
 
 #include "apps/ConfigTarvo/uFmMain.h"
 
+#include "apps/ConfigTarvo/uDlgProcessing.h"
 #include "base/uDesktopApps.h"
 #include "base/uListExport.h"
 #include "base/uMessages.h"
@@ -203,7 +204,32 @@ void TfmMain::DoExportToCsv(bool ACards) {
 int TfmMain::ImportFromFile(bool ACards, const QString& AFileName) {
     // Read whole first: a file that cannot be read leaves the list as it is.
     const TTextRows lRows = ReadTableFile(AFileName);
-    return ACards ? ImportCards(*m_oDoc, lRows) : ImportTimeZones(*m_oDoc, lRows);
+    auto lImport = [&](const TImportCancelled& ACancelled) {
+        return ACards ? ImportCards(*m_oDoc, lRows, ACancelled) : ImportTimeZones(*m_oDoc, lRows, ACancelled);
+    };
+    if (lRows.size() <= ImportBoxRows)
+        return lImport({});
+    // A long table runs in the processing box; Cancel takes effect at the next row and the rows
+    // taken before it stay. An error of a row is raised here, after the box.
+    int lTaken = 0;
+    std::exception_ptr lError;
+    TfmProcessingDlg lDlg(this);
+    lDlg.setObjectName(QStringLiteral("dlgImportProcessing"));
+    lDlg.ExecuteProcessing(QStringLiteral("Importing %1").arg(QFileInfo(AFileName).fileName()), nullptr, true,
+                           int(lRows.size()), {}, [&](TfmProcessingDlg& ABox) {
+                               try {
+                                   lTaken = lImport([&ABox] {
+                                       ABox.IncPos();
+                                       ABox.DoProcess();
+                                       return ABox.IsCancelled();
+                                   });
+                               } catch (...) {
+                                   lError = std::current_exception();
+                               }
+                           });
+    if (lError)
+        std::rethrow_exception(lError);
+    return lTaken;
 }
 
 void TfmMain::DoImportFromExcel(bool ACards) {

@@ -5,6 +5,7 @@
 
 #include "tests/configtarvo/ConfigBench.h"
 
+#include "apps/ConfigTarvo/uDlgProcessing.h"
 #include "base/uDesktopApps.h"
 #include "base/uListExport.h"
 #include "config/uTableImport.h"
@@ -15,6 +16,8 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QProgressBar>
+#include <QPushButton>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -53,6 +56,32 @@ public:
 private:
     QString m_sName;
     QTimer m_oTimer;
+};
+
+// Notes every processing box shown while it lives; with ACancelAt > 0 it presses the box's Cancel when
+// the progress reaches that row.
+class TProcessingWatcher : public QObject {
+public:
+    explicit TProcessingWatcher(int ACancelAt) : m_nCancelAt(ACancelAt) { qApp->installEventFilter(this); }
+    int m_nShown = 0;
+
+protected:
+    bool eventFilter(QObject* AObject, QEvent* AEvent) override {
+        auto* lBox = qobject_cast<TfmProcessingDlg*>(AObject);
+        if (lBox && AEvent->type() == QEvent::Show &&
+            lBox->objectName() == QStringLiteral("dlgImportProcessing")) {
+            ++m_nShown;
+            if (m_nCancelAt > 0)
+                connect(lBox->pbProgress, &QProgressBar::valueChanged, lBox, [this, lBox](int AValue) {
+                    if (AValue == m_nCancelAt)
+                        lBox->btnCancel->click();
+                });
+        }
+        return false;
+    }
+
+private:
+    int m_nCancelAt;
 };
 
 QString Cell(TListView* AList, int ARow, int AColumn) {
@@ -222,6 +251,27 @@ private Q_SLOTS:
         QCOMPARE(ShownRows(w.lvZones), lBefore);
     }
 
+    // The CSV export replaces an older file without a question, whether the name was typed with its
+    // extension or without it.
+    void csvExportReplacesAnOlderFile_data() {
+        QTest::addColumn<bool>("cards");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("zones, name without extension") << false << "list";
+        QTest::newRow("cards, name with extension") << true << "list.csv";
+    }
+    void csvExportReplacesAnOlderFile() {
+        QFETCH(bool, cards);
+        QFETCH(QString, typed);
+        m_oBench.StartMain();
+        const QString lFile = m_oDir->WriteFile(QStringLiteral("list.csv"), "old;file\r\n");
+        TDialogAnswerer lAnswer(m_oDir->FilePath(typed));
+        (cards ? m_oBench.Main().actCardExportCsv : m_oBench.Main().actTzExportCsv)->trigger();
+        QVERIFY2(lAnswer.m_aErrors.isEmpty(), qPrintable(lAnswer.m_aErrors.join('\n')));
+        const TTextRows lRows = ReadTableFile(lFile);
+        QCOMPARE(lRows.size(), size_t(3)); // the header and two entries
+        QCOMPARE(lRows[1].at(1), cards ? KeyNumToStr(Key("0A0B0C"), 0) : QStringLiteral("Day"));
+    }
+
     // A workbook with a header row replaces the cards: the header is no card, keys read as hexadecimal.
     void cardsFromAWorkbookWithAHeader() {
         m_oBench.StartMain();
@@ -279,6 +329,36 @@ private Q_SLOTS:
             QVERIFY_THROWS_EXCEPTION(std::exception, m_oBench.Main().ImportFromFile(lCards, lFile));
             QCOMPARE(ShownRows(List(lCards)), lBefore);
         }
+    }
+
+    // A long table is taken in the processing box: whole when left to run, and cancelled, only the
+    // cards before the cancel, in the file's order.
+    void longImportRunsInTheProcessingBox_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("left to run") << false;
+        QTest::newRow("cancelled") << true;
+    }
+    void longImportRunsInTheProcessingBox() {
+        QFETCH(bool, cancel);
+        m_oBench.StartMain();
+        TfmMain& w = m_oBench.Main();
+        const int lCount = int(TfmMain::ImportBoxRows) + 100;
+        TTextRows lRows;
+        for (int i = 0; i < lCount; ++i)
+            lRows.push_back({QString::number(i + 1), QString::number(0x200000 + i, 16),
+                             QStringLiteral("Guest %1").arg(i), QStringLiteral("1"), QString()});
+        const QString lFile = m_oDir->FilePath(QStringLiteral("guests.csv"));
+        WriteTableFile(lFile, lRows, QString());
+        TProcessingWatcher lWatch(cancel ? 50 : 0);
+        TDialogAnswerer lAnswer(lFile);
+        w.actCardImportCsv->trigger();
+        QVERIFY2(lAnswer.m_aErrors.isEmpty(), qPrintable(lAnswer.m_aErrors.join('\n')));
+        QCOMPARE(lWatch.m_nShown, 1);
+        // Cancelled as the progress reached row 50: that row and the ones after it are not taken.
+        const int lTaken = w.Doc().Cards().Count();
+        QCOMPARE(lTaken, cancel ? 49 : lCount);
+        for (int i = 0; i < lTaken; ++i)
+            QCOMPARE(Cell(w.lvCards, i, 2), QStringLiteral("Guest %1").arg(i));
     }
 
     // A zone row whose start time is outside the day stops the import in the error box naming the row;
