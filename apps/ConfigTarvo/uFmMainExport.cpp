@@ -11,6 +11,7 @@
 #include "base/uMessages.h"
 #include "base/uShellOpen.h"
 #include "config/uTableImport.h"
+#include "gui/uCommandHelpers.h"
 #include "gui/uErrorBox.h"
 #include "gui/uListViewModel.h"
 #include "sheet/uSheet.h"
@@ -28,39 +29,6 @@
 namespace ConfigTarvo {
 
 namespace {
-
-// A catalogue filter "Text (*.a)|*.a|Other|*.b;*.c" in the file dialog's form
-// "Text (*.a);;Other (*.b *.c)": each pair's patterns, space separated, in brackets after its text.
-// AExtra patterns are added to the first pair.
-QString DialogFilter(const QString& AFilter, const QStringList& AExtra = {}) {
-    const QStringList lParts = AFilter.split(QLatin1Char('|'));
-    QStringList lFilters;
-    for (qsizetype i = 0; i + 1 < lParts.size(); i += 2) {
-        QString lText = lParts.at(i).trimmed();
-        if (lText.endsWith(QLatin1Char(')'))) {
-            const qsizetype lOpen = lText.lastIndexOf(QLatin1Char('('));
-            if (lOpen > 0)
-                lText = lText.left(lOpen).trimmed();
-        }
-        QStringList lPatterns = lParts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
-        for (QString& p : lPatterns)
-            p = p.trimmed();
-        if (i == 0)
-            for (const QString& p : AExtra)
-                if (!lPatterns.contains(p))
-                    lPatterns << p;
-        lFilters << QStringLiteral("%1 (%2)").arg(lText, lPatterns.join(QLatin1Char(' ')));
-    }
-    return lFilters.join(QStringLiteral(";;"));
-}
-
-void Guarded(QWidget* AOwner, const std::function<void()>& ACommand) {
-    try {
-        ACommand();
-    } catch (const std::exception& e) {
-        ShowException(AOwner, e);
-    }
-}
 
 // The chosen file name, or empty when the operator cancelled.
 QString AskFileName(QWidget* AOwner, const QString& AName, bool ASave, const QString& ACaption,

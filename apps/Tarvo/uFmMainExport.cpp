@@ -11,6 +11,7 @@
 #include "frontdesk/uReportExport.h"
 #include "frontdesk/uTarvoDoc.h"
 #include "frontdesk/uViewData.h"
+#include "gui/uCommandHelpers.h"
 #include "gui/uErrorBox.h"
 #include "gui/uListView.h"
 #include "gui/uListViewModel.h"
@@ -30,26 +31,6 @@ using namespace Tarvo;
 
 namespace {
 
-// A catalogue filter "Text (*.a)|*.a|Other|*.b;*.c" in the file dialog's form
-// "Text (*.a);;Other (*.b *.c)": each pair's patterns, space separated, in brackets after its text.
-QString DialogFilter(const QString& AFilter) {
-    const QStringList lParts = AFilter.split(QLatin1Char('|'));
-    QStringList lFilters;
-    for (qsizetype i = 0; i + 1 < lParts.size(); i += 2) {
-        QString lText = lParts.at(i).trimmed();
-        if (lText.endsWith(QLatin1Char(')'))) {
-            const qsizetype lOpen = lText.lastIndexOf(QLatin1Char('('));
-            if (lOpen > 0)
-                lText = lText.left(lOpen).trimmed();
-        }
-        QStringList lPatterns = lParts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
-        for (QString& p : lPatterns)
-            p = p.trimmed();
-        lFilters << QStringLiteral("%1 (%2)").arg(lText, lPatterns.join(QLatin1Char(' ')));
-    }
-    return lFilters.join(QStringLiteral(";;"));
-}
-
 const QString& XlsxFilter() {
     static const QString s = QStringLiteral("Excel workbook (*.xlsx)");
     return s;
@@ -57,15 +38,6 @@ const QString& XlsxFilter() {
 const QString& OdsFilter() {
     static const QString s = QStringLiteral("OpenDocument spreadsheet (*.ods)");
     return s;
-}
-
-// Runs a command, showing its failure in the standard error box.
-void Guarded(QWidget* AOwner, const std::function<void()>& ACommand) {
-    try {
-        ACommand();
-    } catch (const std::exception& e) {
-        ShowException(AOwner, e);
-    }
 }
 
 // The chosen file name, or empty when the operator cancelled.
