@@ -23,11 +23,6 @@ const QString cText = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text
 const QString cStyle = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
 const QString cFo = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
 
-[[noreturn]] void RaiseWrite(const QString& AFileName, const QString& AReason) {
-    throw ESheetError(
-        QStringLiteral("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(AFileName), AReason));
-}
-
 // One paragraph's text: runs of blanks after the first, tabs as their elements.
 bool IsPlainText(const QString& AText) {
     if (AText.startsWith(QLatin1Char(' ')))
@@ -154,7 +149,7 @@ void WriteOds(const QString& AFileName, const TSheetRows& ARows, const QString& 
     int lError = 0;
     zip_t* lZip = zip_open(QFile::encodeName(AFileName).constData(), ZIP_CREATE | ZIP_TRUNCATE, &lError);
     if (lZip == nullptr)
-        RaiseWrite(AFileName, QStringLiteral("the file cannot be created."));
+        RaiseSheetWrite(AFileName, QStringLiteral("the file cannot be created."));
     // The buffers must live until zip_close has written them.
     std::list<QByteArray> lParts;
     const auto lAdd = [&](const char* AName, QByteArray ABytes, bool AStored) {
@@ -168,7 +163,7 @@ void WriteOds(const QString& AFileName, const TSheetRows& ARows, const QString& 
                 zip_source_free(lSource);
             const QString lReason = QString::fromLocal8Bit(zip_strerror(lZip));
             zip_discard(lZip);
-            RaiseWrite(AFileName, lReason);
+            RaiseSheetWrite(AFileName, lReason);
         }
         // Light compression: the parts are repetitive XML, and a quick export matters more than bytes.
         zip_set_file_compression(lZip, zip_uint64_t(lIdx), AStored ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
@@ -181,7 +176,7 @@ void WriteOds(const QString& AFileName, const TSheetRows& ARows, const QString& 
     if (zip_close(lZip) != 0) {
         const QString lReason = QString::fromLocal8Bit(zip_strerror(lZip));
         zip_discard(lZip);
-        RaiseWrite(AFileName, lReason);
+        RaiseSheetWrite(AFileName, lReason);
     }
 }
 

@@ -38,11 +38,6 @@ QString EscapeEscapes(const QString& AText) {
     return lText.replace(cEscape, QStringLiteral("_x005F_\\1"));
 }
 
-[[noreturn]] void RaiseWrite(const QString& AFileName, const QString& AReason) {
-    throw ESheetError(
-        QStringLiteral("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(AFileName), AReason));
-}
-
 } // namespace
 
 void WriteXlsx(const QString& AFileName, const TSheetRows& ARows, const QString& ASheetName) {
@@ -51,11 +46,11 @@ void WriteXlsx(const QString& AFileName, const TSheetRows& ARows, const QString&
     lOptions.constant_memory = LXW_TRUE; // rows go out as they are written
     lxw_workbook* lBook = workbook_new_opt(lPath.constData(), &lOptions);
     if (lBook == nullptr)
-        RaiseWrite(AFileName, QStringLiteral("the workbook could not be created."));
+        RaiseSheetWrite(AFileName, QStringLiteral("the workbook could not be created."));
     lxw_worksheet* lSheet = workbook_add_worksheet(lBook, SheetNameFor(ASheetName).toUtf8().constData());
     if (lSheet == nullptr) {
         workbook_close(lBook);
-        RaiseWrite(AFileName, QStringLiteral("the worksheet could not be created."));
+        RaiseSheetWrite(AFileName, QStringLiteral("the worksheet could not be created."));
     }
     int lColumns = 0;
     for (const QStringList& lRow : ARows)
@@ -76,7 +71,7 @@ void WriteXlsx(const QString& AFileName, const TSheetRows& ARows, const QString&
     if (lError == LXW_NO_ERROR)
         lError = lClose;
     if (lError != LXW_NO_ERROR)
-        RaiseWrite(AFileName, QString::fromLatin1(lxw_strerror(lError)));
+        RaiseSheetWrite(AFileName, QString::fromLatin1(lxw_strerror(lError)));
 }
 
 namespace {

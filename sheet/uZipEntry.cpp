@@ -14,6 +14,11 @@ void RaiseSheetRead(const QString& AFileName, const QString& AReason) {
         QStringLiteral("Cannot read \"%1\": %2").arg(QDir::toNativeSeparators(AFileName), AReason));
 }
 
+void RaiseSheetWrite(const QString& AFileName, const QString& AReason) {
+    throw ESheetError(
+        QStringLiteral("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(AFileName), AReason));
+}
+
 TZipArchive::TZipArchive(const QString& AFileName) : m_sFileName(AFileName) {
     int lError = 0;
     m_pZip = zip_open(QFile::encodeName(AFileName).constData(), ZIP_RDONLY, &lError);

@@ -47,5 +47,6 @@ private:
     QString m_sFailure;
 };
 
-// ESheetError "Cannot read "<file>": <reason>".
+// ESheetError "Cannot read "<file>": <reason>" and "Cannot write "<file>": <reason>".
 [[noreturn]] void RaiseSheetRead(const QString& AFileName, const QString& AReason);
+[[noreturn]] void RaiseSheetWrite(const QString& AFileName, const QString& AReason);

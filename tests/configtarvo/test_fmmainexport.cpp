@@ -12,6 +12,7 @@
 #include "gui/uListView.h"
 #include "gui/uListViewModel.h"
 #include "sheet/uSheetTable.h"
+#include "tests/common/FakeDesktopApp.h"
 #include "tests/common/TestSupport.h"
 
 #include <QAction>
@@ -109,43 +110,6 @@ class TestFmMainExport : public QObject {
     std::unique_ptr<TTempDir> m_oDir;
     std::unique_ptr<TEnvOverride> m_oCache, m_oData, m_oConfig;
 
-    // Registers the recording application for .xlsx; returns the FIFO it writes into.
-    QString RegisterFakeSheet() {
-        const QString lFifo = m_oDir->FilePath(QStringLiteral("opened.fifo"));
-        if (::mkfifo(QFile::encodeName(lFifo).constData(), 0600) != 0)
-            return QString();
-        const QString lApp =
-            m_oDir->WriteFile(QStringLiteral("fake-sheet"),
-                              QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(lFifo).toUtf8());
-        QFile::setPermissions(lApp, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_oDir->WriteFile(QStringLiteral("data/applications/fake-sheet.desktop"),
-                          QStringLiteral("[Desktop Entry]\nType=Application\nName=Fake Sheet\nExec=%1 %f\n"
-                                         "MimeType=%2;\n")
-                              .arg(lApp, QLatin1String(XlsxMimeType))
-                              .toUtf8());
-        m_oDir->WriteFile(QStringLiteral("config/mimeapps.list"),
-                          QStringLiteral("[Default Applications]\n%1=fake-sheet.desktop\n")
-                              .arg(QLatin1String(XlsxMimeType))
-                              .toUtf8());
-        return lFifo;
-    }
-    // What the fake application was asked to open; empty when it was not started within 30 seconds.
-    static QString ReadOpened(const QString& AFifo) {
-        const int lFd = ::open(QFile::encodeName(AFifo).constData(), O_RDONLY | O_NONBLOCK);
-        if (lFd < 0)
-            return QString();
-        QByteArray lText;
-        pollfd lPoll{lFd, POLLIN, 0};
-        while (::poll(&lPoll, 1, 30000) > 0) {
-            char lBuf[512];
-            const ssize_t n = ::read(lFd, lBuf, sizeof lBuf);
-            if (n <= 0)
-                break; // the writer closed
-            lText.append(lBuf, n);
-        }
-        ::close(lFd);
-        return QFile::decodeName(lText);
-    }
     TListView* List(bool ACards) { return ACards ? m_oBench.Main().lvCards : m_oBench.Main().lvZones; }
     QAction* ImportCsv(bool ACards) {
         return ACards ? m_oBench.Main().actCardImportCsv : m_oBench.Main().actTzImportCsv;
@@ -187,7 +151,7 @@ private Q_SLOTS:
     void excelExportFollowsTheDesktop() {
         QFETCH(bool, application);
         if (application)
-            QVERIFY(!RegisterFakeSheet().isEmpty());
+            QVERIFY(!FakeDesktopApp::Register(*m_oDir, QLatin1String(XlsxMimeType)).isEmpty());
         m_oBench.StartMain();
         TfmMain& w = m_oBench.Main();
         for (QWidget* lTab : {w.tsZones, w.tsCards}) {
@@ -212,7 +176,8 @@ private Q_SLOTS:
     }
     void exportThenImportRestoresTheZones() {
         QFETCH(bool, workbook);
-        const QString lFifo = workbook ? RegisterFakeSheet() : QString();
+        const QString lFifo =
+            workbook ? FakeDesktopApp::Register(*m_oDir, QLatin1String(XlsxMimeType)) : QString();
         m_oBench.StartMain();
         TfmMain& w = m_oBench.Main();
         w.pcMain->setCurrentWidget(w.tsZones);
@@ -223,7 +188,7 @@ private Q_SLOTS:
         QString lFile;
         if (workbook) {
             w.actTzExportExcel->trigger();
-            lFile = ReadOpened(lFifo);
+            lFile = FakeDesktopApp::ReadOpened(lFifo);
             QVERIFY2(lFile.endsWith(QStringLiteral(".xlsx")), qPrintable(lFile));
         } else {
             TDialogAnswerer lAnswer(m_oDir->FilePath(QStringLiteral("zones")));

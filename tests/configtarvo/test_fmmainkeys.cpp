@@ -2,6 +2,7 @@
 // changes the row as a double-click does, every caption has an Alt letter of its own in its window,
 // the tool buttons explain themselves, and Ctrl+Q ends the program as the title-bar close does.
 
+#include "tests/common/Mnemonics.h"
 #include "tests/configtarvo/ConfigBench.h"
 
 #include "apps/ConfigTarvo/uDlgCard.h"
@@ -24,20 +25,6 @@
 using namespace ConfigBench;
 
 namespace {
-
-// The letter after a single "&" of a caption, lower case; a null character when there is none.
-QChar Mnemonic(const QString& AText) {
-    for (qsizetype i = 0; i + 1 < AText.size(); ++i) {
-        if (AText.at(i) != u'&')
-            continue;
-        if (AText.at(i + 1) == u'&') {
-            ++i;
-            continue;
-        }
-        return AText.at(i + 1).toLower();
-    }
-    return QChar();
-}
 
 // Labels that show a message or a state, not the caption of a control.
 bool IsTextLabel(const QLabel* ALabel) {

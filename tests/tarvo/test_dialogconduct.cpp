@@ -10,6 +10,7 @@
 #include "base/uClock.h"
 #include "base/uKeyNum.h"
 #include "frontdesk/uTarvoDoc.h"
+#include "tests/common/Mnemonics.h"
 #include "tests/common/TestSupport.h"
 
 #include <QAbstractButton>
@@ -36,20 +37,6 @@ using Tarvo::TReceiptData;
 using Tarvo::TTarvoDoc;
 
 namespace {
-
-// The letter after a single "&" of a caption, or a null character.
-QChar Mnemonic(const QString& AText) {
-    for (qsizetype i = 0; i + 1 < AText.size(); ++i) {
-        if (AText.at(i) != u'&')
-            continue;
-        if (AText.at(i + 1) == u'&') {
-            ++i;
-            continue;
-        }
-        return AText.at(i + 1).toLower();
-    }
-    return QChar();
-}
 
 // What is wrong with the Alt letters of the controls AWindow shows now: a label, check box, radio
 // button or push button without one, a label whose letter leads nowhere, a letter used twice.

@@ -14,6 +14,7 @@
 #include "gui/uListView.h"
 #include "gui/uListViewModel.h"
 #include "sheet/uSheet.h"
+#include "tests/common/FakeDesktopApp.h"
 #include "tests/common/TestSupport.h"
 
 #include <QAction>
@@ -141,42 +142,6 @@ private:
         m_oCache = std::make_unique<TEnvOverride>("XDG_CACHE_HOME", dir("cache"));
         m_oData = std::make_unique<TEnvOverride>("XDG_DATA_HOME", dir("data"));
         m_oConfig = std::make_unique<TEnvOverride>("XDG_CONFIG_HOME", dir("config"));
-    }
-    // Registers the recording application for AMimeType; returns the FIFO it writes into.
-    QString RegisterFakeSheet(const QString& AMimeType) {
-        const QString lFifo = m_oDir->FilePath(QStringLiteral("opened.fifo"));
-        if (::mkfifo(QFile::encodeName(lFifo).constData(), 0600) != 0)
-            return QString();
-        const QString lApp =
-            m_oDir->WriteFile(QStringLiteral("fake-sheet"),
-                              QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(lFifo).toUtf8());
-        QFile::setPermissions(lApp, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_oDir->WriteFile(QStringLiteral("data/applications/fake-sheet.desktop"),
-                          QStringLiteral("[Desktop Entry]\nType=Application\nName=Fake Sheet\nExec=%1 %f\n"
-                                         "MimeType=%2;\n")
-                              .arg(lApp, AMimeType)
-                              .toUtf8());
-        m_oDir->WriteFile(
-            QStringLiteral("config/mimeapps.list"),
-            QStringLiteral("[Default Applications]\n%1=fake-sheet.desktop\n").arg(AMimeType).toUtf8());
-        return lFifo;
-    }
-    // What the fake application was asked to open; empty when it was not started within 30 seconds.
-    static QString ReadOpened(const QString& AFifo) {
-        const int lFd = ::open(QFile::encodeName(AFifo).constData(), O_RDONLY | O_NONBLOCK);
-        if (lFd < 0)
-            return QString();
-        QByteArray lText;
-        pollfd lPoll{lFd, POLLIN, 0};
-        while (::poll(&lPoll, 1, 30000) > 0) {
-            char lBuf[512];
-            const ssize_t n = ::read(lFd, lBuf, sizeof lBuf);
-            if (n <= 0)
-                break; // the writer closed
-            lText.append(lBuf, n);
-        }
-        ::close(lFd);
-        return QFile::decodeName(lText);
     }
 
     std::unique_ptr<TfmMain> MakeMain(int AKeyView = 0) {
@@ -409,7 +374,7 @@ private Q_SLOTS:
             QVERIFY(!a->isEnabled());
             QVERIFY2(a->toolTip().contains(u'.' + ext), qPrintable(a->toolTip()));
         }
-        const QString lFifo = RegisterFakeSheet(mimeType);
+        const QString lFifo = FakeDesktopApp::Register(*m_oDir, mimeType);
         QVERIFY(!lFifo.isEmpty());
         SetShellOpenFunc(TShellOpenFunc()); // the desktop's own opener, as without a window installing one
         auto w = MakeMain();
@@ -421,7 +386,7 @@ private Q_SLOTS:
                  qPrintable(a->toolTip()));
         const TTextRows lCsv = ExportCsv(*w);
         QCOMPARE(AnswerModals([&] { a->trigger(); }, SaveAs(QString(), QString(), nullptr)), QStringList());
-        const QString lOpened = ReadOpened(lFifo);
+        const QString lOpened = FakeDesktopApp::ReadOpened(lFifo);
         const QString lExpected =
             m_oDir->FilePath(QStringLiteral("cache/tarvo/exports/Report 2026-03-02.") + ext);
         QCOMPARE(lOpened, lExpected);
@@ -451,7 +416,7 @@ private Q_SLOTS:
         if (lWorkbook) {
             if (QStandardPaths::findExecutable(QStringLiteral("gio")).isEmpty())
                 QSKIP("gio is not installed");
-            QVERIFY(!RegisterFakeSheet(QString::fromLatin1(XlsxMimeType)).isEmpty());
+            QVERIFY(!FakeDesktopApp::Register(*m_oDir, QString::fromLatin1(XlsxMimeType)).isEmpty());
             m_oDir->WriteFile(QStringLiteral("cache"), "not a folder");
         }
         auto w = MakeMain();
