@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
 #include <zip.h>
 
@@ -37,28 +36,61 @@ bool IsPlainText(const QString& AText) {
     return true;
 }
 
-void WriteParagraph(QXmlStreamWriter& AXml, const QString& AText) {
-    AXml.writeStartElement(cText, QStringLiteral("p"));
+// content.xml is written straight into bytes: a general XML writer spends most of an export's time on
+// its device calls, and the document's few element names need no namespace bookkeeping.
+class TXmlBytes {
+public:
+    explicit TXmlBytes(QByteArray& AOut) : m_rOut(AOut) {}
+    TXmlBytes& Raw(const char* AText) {
+        m_rOut.append(AText);
+        return *this;
+    }
+    // AText with the characters markup reserves replaced (quotes too, so it also serves attributes).
+    TXmlBytes& Text(const QString& AText) {
+        const QByteArray lUtf8 = AText.toUtf8();
+        for (const char c : lUtf8) {
+            switch (c) {
+            case '&':
+                m_rOut.append("&amp;");
+                break;
+            case '<':
+                m_rOut.append("&lt;");
+                break;
+            case '>':
+                m_rOut.append("&gt;");
+                break;
+            case '"':
+                m_rOut.append("&quot;");
+                break;
+            default:
+                m_rOut.append(c);
+            }
+        }
+        return *this;
+    }
+
+private:
+    QByteArray& m_rOut;
+};
+
+void WriteParagraph(TXmlBytes& AXml, const QString& AText) {
+    AXml.Raw("<text:p>");
     if (IsPlainText(AText)) { // the common case, written at once
-        AXml.writeCharacters(AText);
-        AXml.writeEndElement();
+        AXml.Text(AText).Raw("</text:p>");
         return;
     }
     QString lRun;
     for (qsizetype i = 0; i < AText.size(); ++i) {
         const QChar c = AText.at(i);
         if (c == QLatin1Char('\t')) {
-            AXml.writeCharacters(lRun);
+            AXml.Text(lRun).Raw("<text:tab/>");
             lRun.clear();
-            AXml.writeEmptyElement(cText, QStringLiteral("tab"));
         } else if (c == QLatin1Char(' ') && (i == 0 || AText.at(i - 1) == QLatin1Char(' '))) {
             qsizetype n = 1;
             while (i + n < AText.size() && AText.at(i + n) == QLatin1Char(' '))
                 ++n;
-            AXml.writeCharacters(lRun);
+            AXml.Text(lRun).Raw("<text:s text:c=\"").Text(QString::number(n)).Raw("\"/>");
             lRun.clear();
-            AXml.writeEmptyElement(cText, QStringLiteral("s"));
-            AXml.writeAttribute(cText, QStringLiteral("c"), QString::number(n));
             i += n - 1;
         } else if (c.unicode() < 0x20 || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF) {
             // Characters XML cannot hold.
@@ -66,8 +98,7 @@ void WriteParagraph(QXmlStreamWriter& AXml, const QString& AText) {
             lRun += c;
         }
     }
-    AXml.writeCharacters(lRun);
-    AXml.writeEndElement();
+    AXml.Text(lRun).Raw("</text:p>");
 }
 
 QByteArray ContentXml(const TSheetRows& ARows, const QString& ASheetName) {
@@ -75,62 +106,57 @@ QByteArray ContentXml(const TSheetRows& ARows, const QString& ASheetName) {
     for (const QStringList& lRow : ARows)
         lColumns = std::max(lColumns, int(lRow.size()));
     QByteArray lBytes;
-    QXmlStreamWriter lXml(&lBytes);
-    lXml.writeStartDocument();
-    lXml.writeNamespace(cOffice, QStringLiteral("office"));
-    lXml.writeNamespace(cTable, QStringLiteral("table"));
-    lXml.writeNamespace(cText, QStringLiteral("text"));
-    lXml.writeNamespace(cStyle, QStringLiteral("style"));
-    lXml.writeNamespace(cFo, QStringLiteral("fo"));
-    lXml.writeStartElement(cOffice, QStringLiteral("document-content"));
-    lXml.writeAttribute(cOffice, QStringLiteral("version"), QStringLiteral("1.2"));
-    lXml.writeStartElement(cOffice, QStringLiteral("automatic-styles"));
+    TXmlBytes lXml(lBytes);
+    lXml.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-content xmlns:office=\"")
+        .Text(cOffice)
+        .Raw("\" xmlns:table=\"")
+        .Text(cTable)
+        .Raw("\" xmlns:text=\"")
+        .Text(cText)
+        .Raw("\" xmlns:style=\"")
+        .Text(cStyle)
+        .Raw("\" xmlns:fo=\"")
+        .Text(cFo)
+        .Raw("\" office:version=\"1.2\"><office:automatic-styles>");
     for (int c = 0; c < lColumns; ++c) {
-        lXml.writeStartElement(cStyle, QStringLiteral("style"));
-        lXml.writeAttribute(cStyle, QStringLiteral("name"), QStringLiteral("co%1").arg(c + 1));
-        lXml.writeAttribute(cStyle, QStringLiteral("family"), QStringLiteral("table-column"));
-        lXml.writeEmptyElement(cStyle, QStringLiteral("table-column-properties"));
         // About 0.19 cm per character of the default font.
-        lXml.writeAttribute(cStyle, QStringLiteral("column-width"),
-                            QStringLiteral("%1cm").arg(SheetColumnWidth(ARows, c) * 0.19, 0, 'f', 3));
-        lXml.writeEndElement();
+        lXml.Raw("<style:style style:name=\"co")
+            .Text(QString::number(c + 1))
+            .Raw("\" style:family=\"table-column\"><style:table-column-properties style:column-width=\"")
+            .Text(QStringLiteral("%1cm").arg(SheetColumnWidth(ARows, c) * 0.19, 0, 'f', 3))
+            .Raw("\"/></style:style>");
     }
-    lXml.writeEndElement();
-    lXml.writeStartElement(cOffice, QStringLiteral("body"));
-    lXml.writeStartElement(cOffice, QStringLiteral("spreadsheet"));
-    lXml.writeStartElement(cTable, QStringLiteral("table"));
-    lXml.writeAttribute(cTable, QStringLiteral("name"),
-                        ASheetName.isEmpty() ? QStringLiteral("Sheet1") : ASheetName);
-    for (int c = 0; c < lColumns; ++c) {
-        lXml.writeEmptyElement(cTable, QStringLiteral("table-column"));
-        lXml.writeAttribute(cTable, QStringLiteral("style-name"), QStringLiteral("co%1").arg(c + 1));
-    }
-    if (ARows.empty()) { // a table needs a row
-        lXml.writeStartElement(cTable, QStringLiteral("table-row"));
-        lXml.writeEmptyElement(cTable, QStringLiteral("table-cell"));
-        lXml.writeEndElement();
-    }
+    lXml.Raw("</office:automatic-styles><office:body><office:spreadsheet><table:table table:name=\"")
+        .Text(ASheetName.isEmpty() ? QStringLiteral("Sheet1") : ASheetName)
+        .Raw("\">");
+    for (int c = 0; c < lColumns; ++c)
+        lXml.Raw("<table:table-column table:style-name=\"co").Text(QString::number(c + 1)).Raw("\"/>");
+    if (ARows.empty()) // a table needs a row
+        lXml.Raw("<table:table-row><table:table-cell/></table:table-row>");
     for (const QStringList& lRow : ARows) {
-        lXml.writeStartElement(cTable, QStringLiteral("table-row"));
+        lXml.Raw("<table:table-row>");
         if (lRow.isEmpty())
-            lXml.writeEmptyElement(cTable, QStringLiteral("table-cell"));
+            lXml.Raw("<table:table-cell/>");
         for (const QString& lCell : lRow) {
             if (lCell.isEmpty()) {
-                lXml.writeEmptyElement(cTable, QStringLiteral("table-cell"));
+                lXml.Raw("<table:table-cell/>");
                 continue;
             }
-            lXml.writeStartElement(cTable, QStringLiteral("table-cell"));
-            lXml.writeAttribute(cOffice, QStringLiteral("value-type"), QStringLiteral("string"));
-            QString lText = lCell;
-            lText.replace(QLatin1String("\r\n"), QLatin1String("\n"))
-                .replace(QLatin1Char('\r'), QLatin1Char('\n'));
-            for (const QString& lLine : lText.split(QLatin1Char('\n')))
-                WriteParagraph(lXml, lLine);
-            lXml.writeEndElement();
+            lXml.Raw("<table:table-cell office:value-type=\"string\">");
+            if (!lCell.contains(QLatin1Char('\r')) && !lCell.contains(QLatin1Char('\n'))) {
+                WriteParagraph(lXml, lCell);
+            } else {
+                QString lText = lCell;
+                lText.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+                    .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+                for (const QString& lLine : lText.split(QLatin1Char('\n')))
+                    WriteParagraph(lXml, lLine);
+            }
+            lXml.Raw("</table:table-cell>");
         }
-        lXml.writeEndElement();
+        lXml.Raw("</table:table-row>");
     }
-    lXml.writeEndDocument();
+    lXml.Raw("</table:table></office:spreadsheet></office:body></office:document-content>");
     return lBytes;
 }
 
