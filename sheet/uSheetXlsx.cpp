@@ -52,6 +52,8 @@ void WriteXlsx(const QString& AFileName, const TSheetRows& ARows, const QString&
         workbook_close(lBook);
         RaiseSheetWrite(AFileName, QStringLiteral("the worksheet could not be created."));
     }
+    // Printed, the columns fit the width of one page, however many pages the rows take.
+    worksheet_fit_to_pages(lSheet, 1, 0);
     int lColumns = 0;
     for (const QStringList& lRow : ARows)
         lColumns = std::max(lColumns, int(lRow.size()));
