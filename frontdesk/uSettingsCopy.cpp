@@ -32,6 +32,7 @@ void TSettingsCopy::LoadFromDoc(const TTarvoDoc& ADoc) {
     m_nWebcamMode = ADoc.WebcamMode();
     m_nWebcamNumShots = ADoc.WebcamNumShots();
     m_nWebcamInterval = ADoc.WebcamInterval();
+    m_nKeepPhotoDays = ADoc.KeepPhotoDays();
     m_sVIServer = ADoc.VIServer();
     m_sVILogin = ADoc.VILogin();
     m_sVIPasswMd5 = ADoc.VIPasswMd5();
@@ -69,6 +70,7 @@ void TSettingsCopy::StoreToDoc(TTarvoDoc& ADoc) const {
         ADoc.SetWebcamMode(m_nWebcamMode);
         ADoc.SetWebcamNumShots(m_nWebcamNumShots);
         ADoc.SetWebcamInterval(m_nWebcamInterval);
+        ADoc.SetKeepPhotoDays(m_nKeepPhotoDays);
         ADoc.SetVIServer(m_sVIServer);
         ADoc.SetVILogin(m_sVILogin);
         ADoc.SetVIPasswMd5(m_sVIPasswMd5);

@@ -48,6 +48,7 @@ public:
     std::int32_t m_nWebcamMode = -1;
     std::int32_t m_nWebcamNumShots = 0;
     std::uint32_t m_nWebcamInterval = 0;
+    std::int32_t m_nKeepPhotoDays = 0;
     QString m_sVIServer;
     QString m_sVILogin;
     QString m_sVIPasswMd5;

@@ -3,6 +3,7 @@
 #include "base/uClock.h"
 #include "base/uLangFiles.h"
 #include "base/uLocale.h"
+#include "frontdesk/uPhotoArchive.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -110,6 +111,7 @@ void TTarvoDoc::SetDefaults() {
     m_nWebcamMode = -1;
     m_nWebcamNumShots = 3;
     m_nWebcamInterval = 500;
+    m_nKeepPhotoDays = 0;
     m_nVITimeOffs = 0;
     m_nVIStepViewing = 100;
     m_nVIReqTimeOut = 30000;
@@ -166,14 +168,9 @@ TDate TTarvoDoc::_GetRepDateForTime(TDateTime ATime, TDateTime AStartDay) {
 
 QString TTarvoDoc::GetArchFotoDir(bool AForceDir) const {
     const QString lDir = QFileInfo(m_sFileName).absolutePath() + QStringLiteral("/Photo");
-    if (AForceDir && !QFileInfo(lDir).isDir()) {
-        std::error_code lError;
-        std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(lDir).toStdString()),
-                                            lError);
-        if (lError)
-            throw EInOutError(QStringLiteral("Cannot create the folder \"%1\": %2")
-                                  .arg(lDir, QString::fromLocal8Bit(lError.message())));
-    }
+    QString lError;
+    if (AForceDir && !ForceArchFotoDir(lDir, &lError))
+        throw EInOutError(lError);
     return lDir;
 }
 

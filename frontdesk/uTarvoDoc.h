@@ -361,6 +361,9 @@ public:
     void SetWebcamMode(std::int32_t AValue) { SetSetting(m_nWebcamMode, AValue, DCH_CAMERA); }
     std::int32_t WebcamNumShots() const { return m_nWebcamNumShots; }
     void SetWebcamNumShots(std::int32_t AValue) { SetSetting(m_nWebcamNumShots, AValue, DCH_CAMERA); }
+    // Days the archive keeps its photos; 0 keeps them all.
+    std::int32_t KeepPhotoDays() const { return m_nKeepPhotoDays; }
+    void SetKeepPhotoDays(std::int32_t AValue) { SetSetting(m_nKeepPhotoDays, AValue, DCH_CAMERA); }
     std::uint32_t WebcamInterval() const { return m_nWebcamInterval; } // not stored in the file
     void SetWebcamInterval(std::uint32_t AValue) { SetSetting(m_nWebcamInterval, AValue, DCH_CAMERA); }
     const QString& VIServer() const { return m_sVIServer; }
@@ -454,6 +457,7 @@ private:
     std::int32_t m_nWebcamMode = 0;
     std::int32_t m_nWebcamNumShots = 0;
     std::uint32_t m_nWebcamInterval = 0;
+    std::int32_t m_nKeepPhotoDays = 0;
     QString m_sVIServer;
     QString m_sVILogin;
     QString m_sVIPasswMd5;

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <array>
 
 namespace Tarvo {
@@ -303,6 +304,10 @@ void TTarvoDoc::LoadCamera(const TMXNode& ACamera) {
         ReadInt(*lWebCam, "mode", m_nWebcamMode);
         ReadInt(*lWebCam, "numShots", m_nWebcamNumShots);
     }
+    if (const TMXNode* lKeep = Child(ACamera, "KeepPhotos")) {
+        ReadInt(*lKeep, "days", m_nKeepPhotoDays);
+        m_nKeepPhotoDays = std::max(m_nKeepPhotoDays, 0);
+    }
 }
 
 void TTarvoDoc::LoadMain(const TMXNode& AMain) {
@@ -419,6 +424,7 @@ void TTarvoDoc::SaveToXml(TMemXml& AXml) const {
     SetAttr(lWebCam, "camera", m_sWebCamera);
     SetAttr(lWebCam, "mode", IntToXml(m_nWebcamMode));
     SetAttr(lWebCam, "numShots", IntToXml(m_nWebcamNumShots));
+    SetAttr(Element(lCamera, "KeepPhotos"), "days", IntToXml(m_nKeepPhotoDays));
     TMXNode& lVI = Element(lCamera, "VI");
     SetAttr(lVI, "server", m_sVIServer);
     SetAttr(lVI, "login", m_sVILogin);
