@@ -175,6 +175,7 @@ private:
 
     QString m_sCamera;
     std::int32_t m_nCamMode = -1;
+    std::int32_t m_nAppliedMode = 0; // the mode the pipeline runs in (kept when m_nCamMode goes to -1)
     TWebCamModeList m_oModes;
     std::unique_ptr<TWebCamPipeline> m_pPipeline;
     std::unique_ptr<TSampleGrabberCb> m_oGrabber;
