@@ -31,6 +31,7 @@ int main(int argc, char* argv[]) {
 
     QApplication lApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ConfigTarvo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvo.ConfigTarvo"));
 
     auto lMain = std::make_unique<ConfigTarvo::TfmMain>();
     QPointer<ConfigTarvo::TfmMain> lWindow = lMain.get();

@@ -74,6 +74,7 @@ int main(int argc, char* argv[]) {
 
     QApplication lApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvo.Tarvo"));
     QApplication::setQuitOnLastWindowClosed(false);
     SetShellOpenFunc(ShellOpenWithDesktop);
 
