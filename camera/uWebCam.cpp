@@ -341,3 +341,18 @@ void GetWebCamList(QStringList& AList) {
     for (const auto& oDev : TWebCamMonitor::Instance().Devices())
         AList << oDev.m_sName;
 }
+
+bool GetWebCamModes(const QString& AName, TWebCamModeList& VModes) {
+    VModes.Clear();
+    TWebCam oCam;
+    void* pFound = nullptr;
+    if (!oCam.FindCamera(AName, &pFound))
+        return false;
+    GstCaps* pCaps = gst_device_get_caps(GST_DEVICE(pFound));
+    for (const auto& oMode : ModesFromCaps(pCaps))
+        VModes.Add(oMode);
+    if (pCaps)
+        gst_caps_unref(pCaps);
+    gst_object_unref(pFound);
+    return true;
+}

@@ -162,6 +162,7 @@ public:
 
 private:
     friend class TWebCamPipeline;
+    friend bool GetWebCamModes(const QString& AName, TWebCamModeList& VModes);
     void OpenCamera();
     void CloseCamera();
     void StartGraph();
@@ -188,6 +189,10 @@ private:
 // Fills AList with the friendly names of all video capture devices, sorted by name and device path
 // for a stable order (the list is cleared first).
 void GetWebCamList(QStringList& AList);
+
+// Fills VModes with the modes of the camera named AName without opening it; false (VModes empty)
+// when no device has that name.
+bool GetWebCamModes(const QString& AName, TWebCamModeList& VModes);
 
 // Encodes AImage as a baseline JPEG (24-bit colour, AQuality 0..100) with libjpeg-turbo.
 QByteArray EncodeJpeg(const QImage& AImage, int AQuality = 90);

@@ -21,6 +21,8 @@ const char* const cUsage =
     "  zones export FILE                    the tariff time zones, as for cards\n"
     "  zones import FILE                    replaces the tariff time zones, as for cards\n"
     "  inside                               the guests inside now, one a line\n"
+    "  camera list                          the webcams with their modes\n"
+    "  camera shot NAME FILE.jpg [--mode N] a test photo from webcam NAME\n"
     "\n"
     "Imports refuse while Tarvo or ConfigTarvo runs. Every command takes --help.\n"
     "Exit status: 0 done, 1 failed (one line on standard error), 2 usage error.\n";
@@ -56,6 +58,8 @@ int Run(const QStringList& AArgs, TCtlIo AIo) {
             InsideCommand(lArgs, AIo);
         else if (lCommand == QLatin1String("cards") || lCommand == QLatin1String("zones"))
             TableCommand(lCommand == QLatin1String("cards"), lArgs, AIo);
+        else if (lCommand == QLatin1String("camera"))
+            CameraCommand(lArgs, AIo);
         else if (lCommand == QLatin1String("help"))
             AIo.m_oOut << cUsage;
         else

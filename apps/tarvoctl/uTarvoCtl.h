@@ -5,6 +5,7 @@
 //   tarvoctl [--data DIR] cards export FILE | cards import FILE
 //   tarvoctl [--data DIR] zones export FILE | zones import FILE
 //   tarvoctl [--data DIR] inside
+//   tarvoctl camera list | camera shot NAME FILE.jpg [--mode N]
 //
 // Exit status 0 on success, 1 with one line on standard error naming what failed, 2 for a usage error.
 
@@ -46,6 +47,8 @@ int Run(const QStringList& AArgs, TCtlIo AIo);
 void ReportCommand(const QStringList& AArgs, TCtlIo AIo);
 void InsideCommand(const QStringList& AArgs, TCtlIo AIo);
 void TableCommand(bool ACards, const QStringList& AArgs, TCtlIo AIo);
+// The webcams (uCtlCamera.cpp).
+void CameraCommand(const QStringList& AArgs, TCtlIo AIo);
 
 // True when AArgs ask for help ("--help" or "-h").
 bool AsksForHelp(const QStringList& AArgs);
