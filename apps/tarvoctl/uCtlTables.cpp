@@ -4,6 +4,7 @@
 
 #include "apps/tarvoctl/uTarvoCtl.h"
 
+#include "base/uLocale.h"
 #include "base/uPaths.h"
 #include "base/uSingleInstance.h"
 #include "config/uTableImport.h"
@@ -91,6 +92,16 @@ void TableCommand(bool ACards, const QStringList& AArgs, TCtlIo AIo) {
     };
     const int lTaken = ACards ? ConfigTarvo::ImportCards(lDoc, lRows, lProgress)
                               : ConfigTarvo::ImportTimeZones(lDoc, lRows, lProgress);
+    // A table of rows none of which could be taken (another separator than ";", another layout) would
+    // replace the list by nothing and save that at once: refused. A header alone empties the list.
+    std::int32_t lNumber = 0;
+    const bool lHasDataRows =
+        lRows.size() > 1 ||
+        (lRows.size() == 1 && (lRows.front().size() < 2 || TryStrToInt(lRows.front().at(0), lNumber)));
+    if (lTaken == 0 && lHasDataRows)
+        throw ECtlFailure(QStringLiteral("no row of \"%1\" could be read as %2 (fields separated by \";\", "
+                                         "columns as an export writes them); nothing was imported")
+                              .arg(lFile, ACards ? QStringLiteral("a card") : QStringLiteral("a zone")));
     lDoc.Save();
     AIo.m_oErr << "tarvoctl: " << lTaken << ' ' << lSheet.toLower() << " imported into " << DataFilePath()
                << "\n";

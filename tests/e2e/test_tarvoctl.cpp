@@ -145,3 +145,29 @@ TEST_F(TarvoCtl, UsageErrorsAndFailuresHaveTheirExitStatus) {
     EXPECT_EQ(r.nStatus, 1);
     EXPECT_NE(r.sErr.find("Tarvo.xml"), std::string::npos) << r.sErr;
 }
+
+TEST_F(TarvoCtl, AnImportOfWhichNoRowCanBeTakenChangesNothing) {
+    const std::string lBefore = ReadFile(m_oWorld.DataPath("Tarvo.xml"));
+    const struct {
+        const char* m_pList;
+        const char* m_pText;
+    } cCases[] = {
+        {"cards", "#,Key,User name,Level,Comment\r\n1,0E,Cid,4,new\r\n"}, // commas, not ";"
+        {"cards", "1,0E,Cid,4,new\r\n"},                                  // one line, no header
+        {"cards", "#;Key;User name;\r\n1;not hex;Cid;\r\n"},              // no row with a key
+        {"cards", "1;not hex;Cid;\r\n"},
+        {"zones", "Morning 08:00 0.06\r\n"},
+    };
+    for (const auto& c : cCases) {
+        WriteFile(Out("table.csv"), c.m_pText);
+        const TRunResult r = Ctl({c.m_pList, "import", Out("table.csv")});
+        EXPECT_EQ(r.nStatus, 1) << c.m_pText;
+        EXPECT_NE(r.sErr.find("nothing was imported"), std::string::npos) << r.sErr;
+        EXPECT_EQ(ReadFile(m_oWorld.DataPath("Tarvo.xml")), lBefore) << c.m_pText;
+    }
+    // A header alone is an empty list, taken as such.
+    WriteFile(Out("table.csv"), "#;Key;User name;Level of service;Comment;\r\n");
+    const TRunResult r = Ctl({"cards", "import", Out("table.csv")});
+    EXPECT_EQ(r.nStatus, 0) << r.sErr;
+    EXPECT_EQ(ReadFile(m_oWorld.DataPath("Tarvo.xml")).find("Bob"), std::string::npos);
+}
