@@ -176,7 +176,8 @@ ORV_API int32_t OrvP_DD_SetNotification(HORV* VDetector, const TOrvP_DD_NOTIFY_S
                 continue; // a backend without hot-plug reports
             if (r != ORV_OK)
                 return r;
-            lObj->aDetectors.push_back(std::move(lDet));
+            if (lDet) // a backend that has nothing to report gives none
+                lObj->aDetectors.push_back(std::move(lDet));
         }
         *VDetector = lCore.Add(lObj);
         if (ASettings->pWindow && ASettings->pWindow->PostMessage) {
