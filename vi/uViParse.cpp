@@ -89,9 +89,10 @@ TAnswerHead ParseAnswerHead(const QByteArray& AHead) {
                 lHead.m_fHasSetCookie = true;
                 lHead.m_sSetCookie = lValue;
             }
-        } else if (lName == "content-length")
+        } else if (lName == "content-length") {
             lHead.m_nContentLength = ReadLength(lValue);
-        else if (lName == "content-type")
+            lHead.m_fHasContentLength = lHead.m_nContentLength > 0 || lValue.trimmed() == "0";
+        } else if (lName == "content-type")
             lHead.m_sContentType = lValue;
         else if (lName == "connection")
             lHead.m_sConnection = lValue;

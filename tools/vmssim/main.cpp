@@ -10,6 +10,7 @@
 //   1024 bytes), nolength (no Content-Length), garbage (bytes that are no image and no JSON),
 //   wrongtype (image/gif), uppertype (IMAGE/JPEG, IMAGE/PNG), keepalive (non-200 answers keep the
 //   connection).
+// GET /sim/forget ends every session (held WSID cookies are refused from then on).
 
 #include "tools/vmssim/uVmsSim.h"
 

@@ -59,6 +59,7 @@ public:
     }
 
     void Handle(const httplib::Request& ARequest, httplib::Response& VResponse);
+    void HandleRequest(const httplib::Request& ARequest, httplib::Response& VResponse);
 
 private:
     void Log(const httplib::Request& ARequest);
@@ -170,8 +171,6 @@ bool TSim::Authorized(const httplib::Request& ARequest, httplib::Response& VResp
                 return true;
     }
     VResponse.status = 302;
-    if (Fault() == "keepalive")
-        VResponse.set_header("Connection", "Keep-Alive");
     if (ARequest.has_param("u") && ARequest.get_param_value("u") == m_rOptions.m_sUser &&
         ARequest.get_param_value("p") == m_sDigest) {
         const std::string lSession =
@@ -232,6 +231,12 @@ void TSim::SendImage(const TCamera& ACamera, const QString& AMoment, httplib::Re
 
 void TSim::Handle(const httplib::Request& ARequest, httplib::Response& VResponse) {
     Log(ARequest);
+    HandleRequest(ARequest, VResponse);
+    if (VResponse.status != 200 && Fault() == "keepalive")
+        VResponse.set_header("Connection", "Keep-Alive");
+}
+
+void TSim::HandleRequest(const httplib::Request& ARequest, httplib::Response& VResponse) {
     if (ARequest.path == "/sim/fault") {
         std::lock_guard<std::mutex> g(m_oLock);
         const std::string lName = ARequest.get_param_value("name");
@@ -246,6 +251,13 @@ void TSim::Handle(const httplib::Request& ARequest, httplib::Response& VResponse
         VResponse.set_content("fault " + m_sFault + "\n", "text/plain");
         return;
     }
+    if (ARequest.path == "/sim/forget") {
+        // Every session ends, as when the server restarts: held WSID cookies are no longer valid.
+        std::lock_guard<std::mutex> g(m_oLock);
+        m_oSessions.clear();
+        VResponse.set_content("sessions forgotten\n", "text/plain");
+        return;
+    }
     const std::string lFault = Fault();
     Pad(VResponse);
     if (lFault == "slow") {
@@ -258,7 +270,7 @@ void TSim::Handle(const httplib::Request& ARequest, httplib::Response& VResponse
     }
     if (lFault == "404" || lFault == "500") {
         VResponse.status = lFault == "404" ? 404 : 500;
-        if (lFault == "404" && Fault() == "404")
+        if (lFault == "404")
             VResponse.set_content("<html><body>Not found: " + ARequest.path + "</body></html>", "text/html");
         else
             VResponse.set_content("<html><body>Internal server error</body></html>", "text/html");
