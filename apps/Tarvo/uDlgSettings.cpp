@@ -131,7 +131,8 @@ void TfmSettingsDlg::ReadFilledPages() {
         ReadInterfacePage();
     if (m_nInitPages & PAGE_READER)
         ReadReaderPage();
-    // The camera source is taken into the copy as soon as a radio item is clicked.
+    if (m_nInitPages & PAGE_CAMERA)
+        ReadCameraPage();
 }
 
 bool TfmSettingsDlg::StoreSettings() {
@@ -168,8 +169,9 @@ void TfmSettingsDlg::btnOkClick() {
         accept();
 }
 
-bool ExecSettingsDlg(QWidget* AOwner, TTarvoDoc& ADoc, bool ACentreOnScreen) {
+bool ExecSettingsDlg(QWidget* AOwner, TTarvoDoc& ADoc, bool ACentreOnScreen, TWebCam* AWebCam) {
     TfmSettingsDlg lDlg(AOwner, ADoc);
+    lDlg.SetWebCam(AWebCam);
     if (ACentreOnScreen) {
         const QScreen* lScreen =
             AOwner && AOwner->screen() ? AOwner->screen() : QGuiApplication::primaryScreen();

@@ -12,6 +12,7 @@
 #include <QSet>
 
 #include <array>
+#include <functional>
 
 class QButtonGroup;
 class QCheckBox;
@@ -21,9 +22,11 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QStackedWidget;
 class QTabBar;
 class QTabWidget;
 class TSpinEditDouble;
+class TWebCam;
 namespace Tarvo {
 class TTarvoDoc;
 }
@@ -83,6 +86,30 @@ public:
     // Camera
     QGroupBox* rgCamSource = nullptr;
     QButtonGroup* m_oCamSourceGroup = nullptr;
+    QSpinBox* edtKeepPhotoDays = nullptr;
+    QStackedWidget* pcCamSources = nullptr; // the source's page, without tabs
+    QWidget* tsCamWeb = nullptr;
+    QWidget* tsCamVI = nullptr;
+    QComboBox* cbCamWeb = nullptr;
+    QPushButton* btnCamWebFoto = nullptr;
+    QPushButton* btnCamWebRefresh = nullptr;
+    QComboBox* cbCamWebSize = nullptr;
+    QSpinBox* edtCamWebNum = nullptr;
+    QSpinBox* edtCamWebInterval = nullptr;
+
+    // The desk's webcam, which the Webcam page switches on with the values being edited.
+    void SetWebCam(TWebCam* AWebCam) { FWebCam = AWebCam; }
+    // Camera sub-page flags of m_nInitCamPages.
+    static constexpr int CAMPAGE_WEB = 1;
+    static constexpr int CAMPAGE_VI = 2;
+    int InitCamPages() const { return m_nInitCamPages; }
+    bool WebcamSizesFilled() const { return m_fWebcamSizes; }
+    // The Webcam page's commands, as its buttons and lists run them.
+    void FillWebcamCameras();
+    void FillWebcamSizes();
+    void btnCamWebFotoClick();
+    // Runs the live photo dialog on the webcam (replaceable for tests).
+    std::function<void(QWidget* AOwner, TWebCam& AWebCam)> FRunLiveFoto;
 
     static QString DefaultFontText(); // "<default>"
 
@@ -121,7 +148,15 @@ private:
     // Camera page (uDlgSettingsCamera.cpp)
     QWidget* CreateCameraPage();
     void LoadCameraPage();
+    void ReadCameraPage();
     void rgCamSourceClick(int AIdx);
+    void ShowCamSourcePage();
+    void InitWebcamPage();
+    void LoadWebcamPage();
+    void ReadWebcamPage();
+    void ApplyWebcamSettings();
+    void cbCamWebChange(const QString& AText);
+    void UpdateIntervalMinimum();
 
     // Marks AControl touched whenever ASignal fires outside loading.
     template <class TControl, class TSignal> void Watch(TControl* AControl, TSignal ASignal) {
@@ -143,8 +178,15 @@ private:
     bool m_fAutorunUnknown = false;
     bool m_fAutorunShown = false;
     QSet<const QObject*> m_aTouched;
+    // Camera page.
+    TWebCam* FWebCam = nullptr;
+    int m_nInitCamPages = 0;
+    bool m_fWebcamCameras = false; // the camera list is filled
+    bool m_fWebcamSizes = false;   // the video-size list is filled
 };
 
 // Runs the settings dialog modally on ADoc, centred on AOwner or, with ACentreOnScreen, on the screen;
 // true when closed with OK.
-bool ExecSettingsDlg(QWidget* AOwner, Tarvo::TTarvoDoc& ADoc, bool ACentreOnScreen = false);
+// AWebCam is the desk's webcam that the Camera page lists and tries out.
+bool ExecSettingsDlg(QWidget* AOwner, Tarvo::TTarvoDoc& ADoc, bool ACentreOnScreen = false,
+                     TWebCam* AWebCam = nullptr);

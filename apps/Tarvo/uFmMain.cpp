@@ -83,6 +83,7 @@ TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
     });
 
     CreateViews();
+    CreatePhotos();
     pcMain->setCurrentWidget(tsLog);
     UpdateCaption();
     // A second start finds this window and asks for it here (before the start mutex is released).
@@ -265,10 +266,6 @@ bool TfmMain::DeferredStartup() {
     }
     g_oAppCmdLine.reset();
     return true;
-}
-
-void TfmMain::ApplyCameraSources() {
-    // The webcam and the video server are not part of this build: no source is ever active.
 }
 
 // ---- caption and language -------------------------------------------------------------------------

@@ -37,6 +37,9 @@ class TOrvReader;
 class TPopupMsgMngr;
 class TfmPopupMessageDlg;
 class TInstanceListener;
+class TDeskPhotos;
+class TWebCam;
+class TfmVIArchiveFotoDlg;
 struct TOrvR_CARD_INFO;
 struct TOrvP_PORT_INFO;
 
@@ -270,4 +273,26 @@ private:
     QPointer<TfmPopupMessageDlg> m_pLostPopup;
     QString m_sLastTrayMessage;
     std::unique_ptr<TInstanceListener> m_oListener;
+
+    // ---- photos: webcam series, camera lost and back, archive viewer, pruning (uFmMainPhotos.cpp) ----
+public:
+    TWebCam* WebCam() const;
+    // The open archive viewer, else null.
+    TfmVIArchiveFotoDlg* ArchFotoDlg() const;
+    int WebcamShotsLeft() const;
+    // Shots skipped since the start (no picture, folder or file not writable).
+    int ShotFailures() const;
+    // timerShots' handler: the next shot of the running series, filed under the current time.
+    void timerShotsTimer();
+    // One shot now, filed under ATime; false when none was saved (then counted and logged).
+    bool TakeWebcamShot(TDateTime ATime);
+
+private:
+    void CreatePhotos();
+    void StartWebcamSeries(TDateTime ATime);
+    void PrunePhotos();
+    void WebCamLost();
+    void WebCamBack();
+    void ShowPhotoPopup(const QString& AText, bool AStays);
+    TDeskPhotos* m_oPhotos = nullptr;
 };

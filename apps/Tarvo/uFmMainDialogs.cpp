@@ -29,7 +29,7 @@ void TfmMain::DoSettingsDlg() {
     // looks: the dialog comes up in the middle of the screen.
     const bool lWasHidden = !isVisible() || isMinimized();
     ShowMainWnd(true);
-    ExecSettingsDlg(this, *m_oDoc, lWasHidden);
+    ExecSettingsDlg(this, *m_oDoc, lWasHidden, WebCam());
     ApplyCameraSources();
     if (IsKorvel())
         ApplyKorvelOutputs();
@@ -64,10 +64,6 @@ bool TfmMain::DoLogItemDlg(int AIdx) {
     if (!lItem.m_fIn)
         return false;
     return ExecLogItemDlg(this, *m_oDoc, lItem.m_dtTime);
-}
-
-void TfmMain::ShowCameraArchFoto(TDateTime /*ATimeIn*/, TDateTime /*ATimeOut*/, int /*ATimeIdx*/) {
-    // The photo archive viewer is not part of this build: there is no photo to show.
 }
 
 void TfmMain::DoRunTarvoConfig() {

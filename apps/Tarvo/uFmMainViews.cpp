@@ -240,6 +240,7 @@ void TfmMain::DocUserIn() {
     m_fExit = false;
     if (IsKorvel() && UsesKorvelOutputs(m_oDoc->GetKorvelOutput(0)))
         StartKorvelPulse();
+    StartWebcamSeries(lUser.m_dtTime);
     int h = 0, n = 0, s = 0, ms = 0;
     DecodeTime(TTarvoDoc::RoundToMinutes(lUser.m_dtTime), h, n, s, ms);
     const QString lText =
@@ -257,6 +258,7 @@ void TfmMain::DocUserOut() {
     m_fExit = true;
     if (IsKorvel() && UsesKorvelOutputs(m_oDoc->GetKorvelOutput(1)))
         StartKorvelPulse();
+    StartWebcamSeries(lRow.m_dtTimeOut);
     const QString lDuration = DurationText(lRow.m_dtTimeIn, lRow.m_dtTimeOut, m_oDoc->Tariffication());
     TReceiptData lData = MakeReceiptData(lIdx, lRow);
     const QString lText =
