@@ -4,6 +4,7 @@
 #include "base/uLocale.h"
 #include "base/uVersionMark.h"
 #include "gui/uIcons.h"
+#include "gui/uLangForm.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -54,6 +55,7 @@ TfmAboutDlg::TfmAboutDlg(QWidget* AOwner, std::uint32_t APackedVersion, const QD
     main->addSpacing(14);
     main->addLayout(buttons);
     setFixedSize(sizeHint().expandedTo(QSize(320, 0)));
+    RegisterLangForm(this, {QStringLiteral("TfmAboutDlg-labVersion-*")}); // numbers only
 }
 
 QString TfmAboutDlg::VersionLine(std::uint32_t APackedVersion, const QDate& AReleaseDate) {

@@ -8,6 +8,7 @@
 #include "gui/uLangProps.h"
 
 #include <QHash>
+#include <QMenu>
 #include <QSet>
 
 #include <algorithm>
@@ -31,26 +32,26 @@ bool MatchesAny(const QStringList& APatterns, const QString& AKey) {
                        [&](const QString& APattern) { return WildcardMatch(APattern, AKey); });
 }
 
-// The named objects of a window that language files can address, the first of each name only (a
-// lookup by name finds that one). The toolkit's own inner parts ("qt_...") are not the program's.
-std::vector<QObject*> NamedComponents(QObject* AOwner) {
-    std::vector<QObject*> lFound;
-    QSet<QString> lNames;
-    for (QObject* lChild : AOwner->findChildren<QObject*>()) {
-        const QString lName = lChild->objectName();
-        if (lName.isEmpty() || lName.startsWith(QLatin1String("qt_")))
+// Everything a window owns, in creation order, depth first, but not what belongs to another window
+// placed under it (a dialog whose owner it is): that one has its own keys. Menus are part of theirs.
+void CollectOwned(QObject* AOwner, std::vector<QObject*>& VFound) {
+    for (QObject* lChild : AOwner->children()) {
+        const auto* lWidget = qobject_cast<const QWidget*>(lChild);
+        if (lWidget != nullptr && lWidget->isWindow() && qobject_cast<const QMenu*>(lWidget) == nullptr)
             continue;
-        const QString lFolded = lName.toCaseFolded();
-        if (lNames.contains(lFolded))
-            continue;
-        lNames.insert(lFolded);
-        lFound.push_back(lChild);
+        VFound.push_back(lChild);
+        CollectOwned(lChild, VFound);
     }
+}
+
+std::vector<QObject*> OwnedComponents(QObject* AOwner) {
+    std::vector<QObject*> lFound;
+    CollectOwned(AOwner, lFound);
     return lFound;
 }
 
 QObject* FindComponent(QObject* AOwner, const QString& AName) {
-    for (QObject* lChild : AOwner->findChildren<QObject*>())
+    for (QObject* lChild : OwnedComponents(AOwner))
         if (SameName(lChild->objectName(), AName))
             return lChild;
     return nullptr;
@@ -100,6 +101,22 @@ private:
 };
 
 } // namespace
+
+std::vector<QObject*> LangComponentsOf(QObject* AForm) {
+    std::vector<QObject*> lFound;
+    QSet<QString> lNames;
+    for (QObject* lChild : OwnedComponents(AForm)) {
+        const QString lName = lChild->objectName();
+        if (lName.isEmpty() || lName.startsWith(QLatin1String("qt_")))
+            continue;
+        const QString lFolded = lName.toCaseFolded();
+        if (lNames.contains(lFolded))
+            continue;
+        lNames.insert(lFolded);
+        lFound.push_back(lChild);
+    }
+    return lFound;
+}
 
 bool WildcardMatch(const QString& APattern, const QString& AKey) {
     if (AKey.isEmpty())
@@ -203,6 +220,13 @@ void TIniLanguage::UnregisterForm(QWidget* AForm) {
         ClearExcludesForComponent(AForm->objectName());
 }
 
+void TIniLanguage::FormDestroyed(const QObject* AForm, const QString& AClassName) {
+    m_aTranslateForms.removeIf([&](const QPointer<QWidget>& AItem) {
+        return AItem.isNull() || static_cast<const QObject*>(AItem.data()) == AForm;
+    });
+    ClearExcludesForComponent(AClassName);
+}
+
 QList<QWidget*> TIniLanguage::TranslateComponents() const {
     QList<QWidget*> lForms;
     for (const QPointer<QWidget>& lForm : m_aTranslateForms)
@@ -292,7 +316,7 @@ void TIniLanguage::SaveAs(const QString& AIniPath) const {
             }
         };
         lWriteProps(lForm, lClass + QLatin1Char('-'));
-        for (QObject* lComponent : NamedComponents(lForm))
+        for (QObject* lComponent : LangComponentsOf(lForm))
             lWriteProps(lComponent, lClass + QLatin1Char('-') + lComponent->objectName() + QLatin1Char('-'));
     }
     std::vector<std::pair<QString, QString>> lStrings;

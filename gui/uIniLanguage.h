@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // Key pattern matching of the include and exclude lists: "*" skips to the next occurrence of the
 // pattern's following character, "?" passes one character, ASCII letters compare without case; the
@@ -53,6 +54,8 @@ public:
     // loaded is translated at once.
     void RegisterForm(QWidget* AForm);
     void UnregisterForm(QWidget* AForm);
+    // The same from the window's destroyed signal, where only its address and class name are left.
+    void FormDestroyed(const QObject* AForm, const QString& AClassName);
     QList<QWidget*> TranslateComponents() const;
 
     QStringList& ComponentIncludes() { return m_aComponentIncludes; }
@@ -85,6 +88,10 @@ private:
     QString FFormsSect;
     QString FStringsSect;
 };
+
+// The named components of a window that language keys can address, the first of each name only (a
+// lookup by name finds that one); the toolkit's own inner parts ("qt_...") are left out.
+std::vector<QObject*> LangComponentsOf(QObject* AForm);
 
 // The program's translator, for windows that register themselves (null when none is installed).
 TIniLanguage* LangTranslator();

@@ -1,6 +1,7 @@
 #include "gui/uPopupMsg.h"
 
 #include "base/uExceptions.h"
+#include "gui/uLangForm.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -44,6 +45,7 @@ TfmPopupMessageDlg::TfmPopupMessageDlg(TPopupMsgMngr* AManager, std::any AUserDa
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(false);
     connect(Timer1, &QTimer::timeout, this, &TfmPopupMessageDlg::Timer1Timer);
+    RegisterLangForm(this);
 }
 
 TfmPopupMessageDlg::~TfmPopupMessageDlg() = default;

@@ -1,4 +1,5 @@
 #include "apps/ConfigTarvo/uAutoMessageDlg.h"
+#include "gui/uLangForm.h"
 
 #include <QApplication>
 #include <QFont>
@@ -38,6 +39,7 @@ TfmAutoMessageDlg::TfmAutoMessageDlg(QWidget* AOwner)
     auto* lLayout = new QVBoxLayout(this);
     lLayout->setContentsMargins(8, 4, 8, 4);
     lLayout->addWidget(labMessage);
+    RegisterLangForm(this);
 }
 
 QString TfmAutoMessageDlg::Text() const {

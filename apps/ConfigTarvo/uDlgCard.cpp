@@ -5,6 +5,7 @@
 #include "base/uMessages.h"
 #include "config/uTarvoDoc.h"
 #include "gui/uErrorBox.h"
+#include "gui/uLangForm.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -80,6 +81,7 @@ TfmCardDlg::TfmCardDlg(QWidget* AOwner) : QDialog(AOwner) {
     lMain->addLayout(lGrid, 1);
     lMain->addLayout(lButtons);
     resize(456, 222);
+    RegisterLangForm(this, {QStringLiteral("TfmCardDlg-edt*-*")});
 }
 
 QString TfmCardDlg::NumberToText(const TOrv_KEYNUM& ANumber, int AFormat) {

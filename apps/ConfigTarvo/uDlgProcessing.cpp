@@ -2,6 +2,7 @@
 
 #include "base/uExceptions.h"
 #include "gui/uErrorBox.h"
+#include "gui/uLangForm.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -38,6 +39,7 @@ TfmProcessingDlg::TfmProcessingDlg(QWidget* AOwner) : QDialog(AOwner, Qt::Tool |
     timerState->setObjectName(QStringLiteral("timerState"));
     timerState->setInterval(300);
     connect(timerState, &QTimer::timeout, this, [this] { TimerTick(); });
+    RegisterLangForm(this);
 }
 
 bool TfmProcessingDlg::ExecuteProcessing(const QString& AText, void* AParam, bool ACancelVisible, int ATotal,

@@ -5,6 +5,7 @@
 #include "config/uTarvoDoc.h"
 #include "gui/uErrorBox.h"
 #include "gui/uSpinEditDouble.h"
+#include "gui/uLangForm.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -71,6 +72,7 @@ TfmTimeZoneDlg::TfmTimeZoneDlg(QWidget* AOwner) : QDialog(AOwner) {
     lMain->addStretch(1);
     lMain->addLayout(lButtons);
     resize(414, 179);
+    RegisterLangForm(this, {QStringLiteral("TfmTimeZoneDlg-edt*-*")});
 }
 
 int TfmTimeZoneDlg::exec() {

@@ -17,6 +17,9 @@
 #include "gui/uAboutBox.h"
 #include "gui/uErrorBox.h"
 #include "gui/uIcons.h"
+#include "gui/uIniLanguage.h"
+#include "gui/uLangFlags.h"
+#include "gui/uLangForm.h"
 #include "gui/uListView.h"
 #include "gui/uListViewModel.h"
 #include "reader/OrvRClasses.h"
@@ -59,6 +62,7 @@ TTime FromQTime(const QTime& ATime) {
 
 TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
     setObjectName(QStringLiteral("TfmMain"));
+    m_oLang = NewProgramTranslator();
     // The window class: another start of either program finds this window while it exists.
     m_oPresence = std::make_unique<TMainWindowPresence>(QString::fromLatin1(ConfigTarvoWindowClass));
     setWindowIcon(TarvoIcons::ProgramIcon());
@@ -89,6 +93,11 @@ TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
     connect(lIdle, &QTimer::timeout, this, [this] { UpdateActions(); });
     lIdle->start();
 
+    // The language list and the typed port are the program's own; edit fields hold data.
+    RegisterLangMainForm(this,
+                         {QStringLiteral("TfmMain-grLanguage-*"), QStringLiteral("TfmMain-cbLanguage-*"),
+                          QStringLiteral("*-edt*-*"), QStringLiteral("TfmMain-cbRdPort-Text"),
+                          QStringLiteral("TfmMain-cbRdPort-Items*")});
     UpdateCaption();
     UpdateActions();
     if (ADeferStartup)
@@ -194,8 +203,12 @@ void TfmMain::DocChange(std::uint32_t AMask) {
 }
 
 void TfmMain::ApplyLanguage() {
-    // Without language files every text stays the built-in English one; only the combo follows.
     ++m_nCtrlUpdate;
+    try {
+        SelectLanguage(*m_oLang, QStringLiteral("ConfigTarvo-"), m_oDoc->Language(), m_oDoc->LangDir());
+    } catch (const std::exception& e) {
+        ShowException(this, e);
+    }
     if (m_nInitPages & PAGE_MAIN)
         FillLanguageCombo();
     actAbout->setText(LoadResString(MSG_ABOUT));
@@ -206,9 +219,19 @@ void TfmMain::ApplyLanguage() {
 void TfmMain::FillLanguageCombo() {
     ++m_nCtrlUpdate;
     cbLanguage->clear();
-    cbLanguage->addItem(LoadResString(MSG_LANG_INTERNAL));
+    cbLanguage->addItem(LangFlagIcon(1033), LoadResString(MSG_LANG_INTERNAL));
+    FindLanguageFiles(QStringLiteral("ConfigTarvo-"), m_aLangs, m_oDoc->LangDir());
+    int lCurrent = 0;
+    for (std::size_t i = 0; i < m_aLangs.size(); ++i) {
+        const TLangInfo& lLang = m_aLangs[i];
+        cbLanguage->addItem(LangFlagIcon(lLang.m_nLangId),
+                            lLang.m_sTitle.isEmpty() ? lLang.m_sFileName : lLang.m_sTitle,
+                            QVariant(static_cast<int>(i) + 1));
+        if (lCurrent == 0 && lLang.m_nLangId == m_oDoc->Language())
+            lCurrent = static_cast<int>(i) + 1;
+    }
     // A language without its file (127 among them) shows as the internal English.
-    cbLanguage->setCurrentIndex(0);
+    cbLanguage->setCurrentIndex(lCurrent);
     --m_nCtrlUpdate;
 }
 

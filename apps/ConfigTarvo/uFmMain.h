@@ -4,6 +4,7 @@
 // the reader session and the port list, follows the reader library's device detector, applies cards
 // presented at the reader in the chosen mode, saves on request and hands over to the front desk.
 
+#include "base/uLangFiles.h"
 #include "config/uTarvoDoc.h"
 
 #include <QMainWindow>
@@ -30,6 +31,7 @@ class QToolButton;
 class QWidget;
 class TListView;
 class TListViewModel;
+class TIniLanguage;
 class TMainWindowPresence;
 class TOrvMsgWindow;
 class TOrvReader;
@@ -250,6 +252,8 @@ private:
     bool m_fStarted = false;
     int m_nShownTab = -1;
     std::unique_ptr<TMainWindowPresence> m_oPresence;
+    std::unique_ptr<TIniLanguage> m_oLang; // the program's translator, installed for every window
+    TALangs m_aLangs;                      // the language files of the combo, in its order
     std::unique_ptr<TTarvoDoc> m_oDoc;
     std::unique_ptr<TRdPortList> m_oPorts;
     std::uintptr_t m_hRdDetector = 0;

@@ -222,9 +222,13 @@ QWidget* TfmMain::CreateMainPage() {
             m_oDoc->SetKeyView(AIndex);
     });
     connect(cbLanguage, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int AIndex) {
-        // Only "English (internal)" is listed until language files are supported.
-        if (m_nCtrlUpdate == 0 && AIndex == 0)
-            m_oDoc->SetLanguage(0);
+        if (m_nCtrlUpdate != 0 || AIndex < 0)
+            return;
+        // Item data: the position in the language files + 1; none for "English (internal)".
+        const int lFile = cbLanguage->itemData(AIndex).toInt() - 1;
+        m_oDoc->SetLanguage(lFile >= 0 && lFile < static_cast<int>(m_aLangs.size())
+                                ? m_aLangs[static_cast<std::size_t>(lFile)].m_nLangId
+                                : 0u);
     });
     return lPage;
 }

@@ -3,6 +3,7 @@
 
 #include "frontdesk/uTarvoDoc.h"
 #include "gui/uErrorBox.h"
+#include "gui/uLangForm.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -36,6 +37,7 @@ TfrmBookingDlg::TfrmBookingDlg(QWidget* AOwner, TTarvoDoc& ADoc, const Tarvo::TI
     setWindowTitle(QStringLiteral("Booking"));
     CreateControls();
     setFixedSize(424, 179);
+    RegisterLangForm(this);
     LoadControls();
 }
 

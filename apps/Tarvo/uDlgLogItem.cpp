@@ -5,6 +5,7 @@
 
 #include "frontdesk/uTarvoDoc.h"
 #include "gui/uErrorBox.h"
+#include "gui/uLangForm.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -35,6 +36,7 @@ TfmLogItemDlg::TfmLogItemDlg(QWidget* AOwner, TTarvoDoc& ADoc, TDateTime ATime)
 
     connect(btnOk, &QPushButton::clicked, this, &TfmLogItemDlg::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject); // Esc rejects too
+    RegisterLangForm(this);
 
     edtComment->setText(m_pDoc->GetLogItemComment(m_tTime));
 }

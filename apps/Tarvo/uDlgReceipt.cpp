@@ -4,6 +4,7 @@
 #include "base/uPaths.h"
 #include "frontdesk/uTarvoDoc.h"
 #include "gui/uErrorBox.h"
+#include "gui/uLangForm.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,6 +76,7 @@ TfmReceiptDlg::TfmReceiptDlg(QWidget* AOwner, TTarvoDoc& ADoc, const Tarvo::TRec
     setObjectName(QStringLiteral("TfmReceiptDlg"));
     setWindowTitle(QStringLiteral("Receipt"));
     CreateControls();
+    RegisterLangForm(this);
     m_nTotal = Tarvo::BuildReceiptRows(ADoc, m_oData, m_aRecs);
     const QString lTemplate = LoadTemplate();
     if (!lTemplate.isEmpty())

@@ -5,6 +5,7 @@
 #include "base/uExceptions.h"
 #include "frontdesk/uTarvoDoc.h"
 #include "gui/uErrorBox.h"
+#include "gui/uLangForm.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -30,6 +31,10 @@ TfmSettingsDlg::TfmSettingsDlg(QWidget* AOwner, TTarvoDoc& ADoc) : QDialog(AOwne
     setWindowTitle(QStringLiteral("Settings"));
     CreateControls();
     setFixedSize(642, 464);
+    // Edit fields and the typed texts of the lists (font, size, printer) hold settings, not texts.
+    RegisterLangForm(this,
+                     {QStringLiteral("TfmSettingsDlg-edt*-*"), QStringLiteral("TfmSettingsDlg-cb*-Text"),
+                      QStringLiteral("TfmSettingsDlg-cbFontSize-*")});
 }
 
 QString TfmSettingsDlg::DefaultFontText() {

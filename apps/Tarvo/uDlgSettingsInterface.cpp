@@ -2,8 +2,11 @@
 
 #include "apps/Tarvo/uDlgSettings.h"
 
+#include "base/uLangFiles.h"
 #include "base/uMessages.h"
+#include "frontdesk/uTarvoDoc.h"
 #include "gui/uErrorBox.h"
+#include "gui/uLangFlags.h"
 #include "gui/uPopupMsg.h"
 
 #include <QComboBox>
@@ -11,8 +14,6 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPainter>
-#include <QPixmap>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -22,32 +23,6 @@
 namespace {
 
 constexpr int FONT_SIZES[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
-
-// Flag images of the language list: 0 English, 1 Russian, 2 Polish.
-QIcon LangFlag(int AFlag) {
-    QPixmap lPixmap(16, 11);
-    lPixmap.fill(Qt::white);
-    QPainter lPainter(&lPixmap);
-    switch (AFlag) {
-    case 0: // stripes with a blue canton
-        for (int y = 0; y < 11; y += 2)
-            lPainter.fillRect(0, y, 16, 1, QColor(0xB2, 0x22, 0x34));
-        lPainter.fillRect(0, 0, 7, 6, QColor(0x3C, 0x3B, 0x6E));
-        break;
-    case 1:
-        lPainter.fillRect(0, 4, 16, 4, QColor(0x00, 0x39, 0xA6));
-        lPainter.fillRect(0, 8, 16, 3, QColor(0xD5, 0x2B, 0x1E));
-        break;
-    case 2:
-        lPainter.fillRect(0, 6, 16, 5, QColor(0xDC, 0x14, 0x3C));
-        break;
-    default:
-        break;
-    }
-    lPainter.setPen(QColor(0x80, 0x80, 0x80));
-    lPainter.drawRect(0, 0, 15, 10);
-    return QIcon(lPixmap);
-}
 
 // The label's Alt letter moves the focus to its field.
 QLabel* WithBuddy(QLabel* ALabel, QWidget* AField) {
@@ -132,9 +107,16 @@ QWidget* TfmSettingsDlg::CreateInterfacePage() {
 
 void TfmSettingsDlg::InitInterfacePage() {
     ++m_nCtrlUpdate;
-    // Only the built-in English until language files can be loaded.
+    // The built-in English first, then every language file of the front desk as the file system lists
+    // them; each entry carries its language id.
     cbLanguage->clear();
-    cbLanguage->addItem(LangFlag(0), LoadResString(MSG_LANG_INTERNAL), QVariant(0u));
+    cbLanguage->addItem(LangFlagIcon(1033), LoadResString(MSG_LANG_INTERNAL), QVariant(0u));
+    TALangs lLangs;
+    FindLanguageFiles(QStringLiteral("Tarvo-"), lLangs, FDoc->LangDir());
+    for (const TLangInfo& lLang : lLangs) {
+        const QString lTitle = lLang.m_sTitle.isEmpty() ? lLang.m_sFileName : lLang.m_sTitle;
+        cbLanguage->addItem(LangFlagIcon(lLang.m_nLangId), lTitle, QVariant(lLang.m_nLangId));
+    }
 
     QStringList lFamilies = QFontDatabase::families();
     lFamilies.sort(Qt::CaseInsensitive);

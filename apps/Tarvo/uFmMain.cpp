@@ -12,6 +12,8 @@
 #include "frontdesk/uViewData.h"
 #include "gui/uErrorBox.h"
 #include "gui/uIcons.h"
+#include "gui/uIniLanguage.h"
+#include "gui/uLangForm.h"
 #include "gui/uListView.h"
 #include "gui/uPopupMsg.h"
 #include "reader/OrvRClasses.h"
@@ -54,6 +56,7 @@ double FontScale() {
 
 TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
     setObjectName(QStringLiteral("TfmMain"));
+    m_oLang = NewProgramTranslator();
     // The window class: a second program start finds this window while it exists.
     m_oPresence = std::make_unique<TMainWindowPresence>(QString::fromLatin1(TarvoWindowClass));
     setWindowIcon(TarvoIcons::ProgramIcon());
@@ -89,6 +92,8 @@ TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
     // A second start finds this window and asks for it here (before the start mutex is released).
     m_oListener = std::make_unique<TInstanceListener>(QString::fromLatin1(TarvoWindowClass),
                                                       [this] { ShowForSecondStart(); });
+    // The total sum field shows a number, not a text of the window.
+    RegisterLangMainForm(this, {QStringLiteral("TfmMain-edt*-*")});
     if (ADeferStartup)
         QTimer::singleShot(0, this, [this] { DeferredStartup(); });
 }
@@ -287,8 +292,13 @@ void TfmMain::UpdateCaption() {
 }
 
 void TfmMain::ApplyLanguage() {
-    // Without language files every text is the built-in English one: only the caption follows.
     ++m_nCtrlUpdate;
+    try {
+        SelectLanguage(*m_oLang, QStringLiteral("Tarvo-"), m_oDoc->Language(), m_oDoc->LangDir());
+    } catch (const std::exception& e) {
+        ShowException(this, e);
+    }
+    // Texts the window builds from messages follow the language too.
     actAbout->setText(LoadResString(MSG_ABOUT));
     UpdateCaption();
     --m_nCtrlUpdate;

@@ -40,6 +40,7 @@ class TInstanceListener;
 class TDeskPhotos;
 class TWebCam;
 class TfmVIArchiveFotoDlg;
+class TIniLanguage;
 struct TOrvR_CARD_INFO;
 struct TOrvP_PORT_INFO;
 
@@ -183,6 +184,7 @@ private:
 
     // The document, the views' data and the window's own services.
     std::unique_ptr<TMainWindowPresence> m_oPresence;
+    std::unique_ptr<TIniLanguage> m_oLang; // the program's translator, installed for every window
     std::unique_ptr<Tarvo::TTarvoDoc> m_oDoc;
     std::unique_ptr<Tarvo::TLogViewData> m_oLogVD;
     std::unique_ptr<Tarvo::TInViewData> m_oInVD;
