@@ -1,5 +1,7 @@
 #include "orvreader/src/uOrvCore.h"
 
+#include "orvreader/src/serial/uOrvSerialBackend.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -69,6 +71,7 @@ std::int32_t TCore::Initialize(std::uint32_t /*AFlags*/) {
     }
     std::vector<std::unique_ptr<TBackend>> lBackends;
     lBackends.push_back(MakeBusBackend());
+    lBackends.push_back(MakeSerialBackend());
     {
         std::lock_guard<std::mutex> g2(g_oFactoryLock);
         for (const TBackendFactory& f : Factories())
