@@ -139,8 +139,15 @@ public:
 private:
     static gboolean BusCallback(GstBus*, GstMessage* AMsg, gpointer AData) {
         if (GST_MESSAGE_TYPE(AMsg) == GST_MESSAGE_ERROR || GST_MESSAGE_TYPE(AMsg) == GST_MESSAGE_EOS) {
-            // The owner stops this pipeline, which removes this watch.
-            static_cast<TWebCam*>(AData)->PipelineFailed();
+            // The owner stops this pipeline, which removes this watch. An exception must not unwind
+            // through GLib's C frames.
+            try {
+                static_cast<TWebCam*>(AData)->PipelineFailed();
+            } catch (const std::exception& E) {
+                qWarning("camera: the lost camera's handler failed: %s", E.what());
+            } catch (...) {
+                qWarning("camera: the lost camera's handler failed");
+            }
         }
         return G_SOURCE_CONTINUE;
     }

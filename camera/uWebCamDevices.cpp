@@ -158,7 +158,14 @@ void TWebCamMonitor::Dispatch(GstDevice* ADevice, bool AAdded) {
         if (it == m_aHooks.end())
             continue;
         auto fnHook = it->m_fnHook;
-        fnHook(ADevice, AAdded);
+        // An exception must not unwind through GLib's C frames.
+        try {
+            fnHook(ADevice, AAdded);
+        } catch (const std::exception& E) {
+            qWarning("camera: a device %s handler failed: %s", AAdded ? "arrival" : "removal", E.what());
+        } catch (...) {
+            qWarning("camera: a device %s handler failed", AAdded ? "arrival" : "removal");
+        }
     }
 }
 
