@@ -1,5 +1,6 @@
 #include "orvreader/src/uOrvCore.h"
 
+#include "orvreader/src/kbd/uOrvKbdBackend.h"
 #include "orvreader/src/serial/uOrvSerialBackend.h"
 
 #include <algorithm>
@@ -72,6 +73,7 @@ std::int32_t TCore::Initialize(std::uint32_t /*AFlags*/) {
     std::vector<std::unique_ptr<TBackend>> lBackends;
     lBackends.push_back(MakeBusBackend());
     lBackends.push_back(MakeSerialBackend());
+    lBackends.push_back(MakeKbdBackend());
     {
         std::lock_guard<std::mutex> g2(g_oFactoryLock);
         for (const TBackendFactory& f : Factories())
