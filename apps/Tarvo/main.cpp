@@ -1,6 +1,7 @@
 // Program entry of the front desk: the single-instance check, the application with its services, the
 // main window, and SIGTERM/SIGINT ending the program the way Exit does.
 
+#include "apps/Tarvo/uFirstStart.h"
 #include "apps/Tarvo/uFmMain.h"
 #include "apps/Tarvo/uLangTemplate.h"
 
@@ -109,6 +110,9 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvo.Tarvo"));
     QApplication::setQuitOnLastWindowClosed(false);
     SetShellOpenFunc(ShellOpenWithDesktop);
+    // Nothing to bill yet: name the data folder and offer the configuration program.
+    if (!Tarvo::OfferFirstStartSetup())
+        return 0;
 
     auto lMain = std::make_unique<TfmMain>();
     QPointer<TfmMain> lWindow = lMain.get();
