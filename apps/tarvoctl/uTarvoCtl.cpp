@@ -21,6 +21,9 @@ const char* const cUsage =
     "  zones export FILE                    the tariff time zones, as for cards\n"
     "  zones import FILE                    replaces the tariff time zones, as for cards\n"
     "  inside                               the guests inside now, one a line\n"
+    "  vi cameras                           the video server's cameras, one a line\n"
+    "  vi live FILE [--camera ID]           the camera's live frame saved as .jpg or .png\n"
+    "  vi archive \"YYYY-MM-DD hh:mm:ss\" FILE [--camera ID]   the recorded frame of that moment\n"
     "  camera list                          the webcams with their modes\n"
     "  camera shot NAME FILE.jpg [--mode N] a test photo from webcam NAME\n"
     "\n"
@@ -60,6 +63,8 @@ int Run(const QStringList& AArgs, TCtlIo AIo) {
             TableCommand(lCommand == QLatin1String("cards"), lArgs, AIo);
         else if (lCommand == QLatin1String("camera"))
             CameraCommand(lArgs, AIo);
+        else if (lCommand == QLatin1String("vi"))
+            ViCommand(lArgs, AIo);
         else if (lCommand == QLatin1String("help"))
             AIo.m_oOut << cUsage;
         else

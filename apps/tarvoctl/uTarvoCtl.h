@@ -5,6 +5,7 @@
 //   tarvoctl [--data DIR] cards export FILE | cards import FILE
 //   tarvoctl [--data DIR] zones export FILE | zones import FILE
 //   tarvoctl [--data DIR] inside
+//   tarvoctl [--data DIR] vi cameras | vi live FILE | vi archive "YYYY-MM-DD hh:mm:ss" FILE
 //   tarvoctl camera list | camera shot NAME FILE.jpg [--mode N]
 //
 // Exit status 0 on success, 1 with one line on standard error naming what failed, 2 for a usage error.
@@ -47,6 +48,7 @@ int Run(const QStringList& AArgs, TCtlIo AIo);
 void ReportCommand(const QStringList& AArgs, TCtlIo AIo);
 void InsideCommand(const QStringList& AArgs, TCtlIo AIo);
 void TableCommand(bool ACards, const QStringList& AArgs, TCtlIo AIo);
+void ViCommand(const QStringList& AArgs, TCtlIo AIo); // uCtlVi.cpp
 // The webcams (uCtlCamera.cpp).
 void CameraCommand(const QStringList& AArgs, TCtlIo AIo);
 
