@@ -1,5 +1,7 @@
 #include "orvreader/src/uOrvCore.h"
 
+#include "orvreader/src/pcsc/uOrvPcscBackend.h"
+
 #include "orvreader/src/kbd/uOrvKbdBackend.h"
 #include "orvreader/src/serial/uOrvSerialBackend.h"
 
@@ -72,6 +74,7 @@ std::int32_t TCore::Initialize(std::uint32_t /*AFlags*/) {
     }
     std::vector<std::unique_ptr<TBackend>> lBackends;
     lBackends.push_back(MakeBusBackend());
+    lBackends.push_back(MakePcscBackend());
     lBackends.push_back(MakeSerialBackend());
     lBackends.push_back(MakeKbdBackend());
     {
