@@ -1,8 +1,7 @@
 #include "orvreader/src/uOrvCore.h"
 
-#include "orvreader/src/pcsc/uOrvPcscBackend.h"
-
 #include "orvreader/src/kbd/uOrvKbdBackend.h"
+#include "orvreader/src/pcsc/uOrvPcscBackend.h"
 #include "orvreader/src/serial/uOrvSerialBackend.h"
 
 #include <algorithm>
