@@ -92,8 +92,8 @@ TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
     // A second start finds this window and asks for it here (before the start mutex is released).
     m_oListener = std::make_unique<TInstanceListener>(QString::fromLatin1(TarvoWindowClass),
                                                       [this] { ShowForSecondStart(); });
-    // The total sum field shows a number, not a text of the window.
-    RegisterLangMainForm(this, {QStringLiteral("TfmMain-edt*-*")});
+    // The caption is built from the product name and version; the total sum field shows a number.
+    RegisterLangMainForm(this, {QStringLiteral("TfmMain-Caption"), QStringLiteral("TfmMain-edt*-*")});
     if (ADeferStartup)
         QTimer::singleShot(0, this, [this] { DeferredStartup(); });
 }
