@@ -45,6 +45,12 @@ void EnsurePrivateDir(const QString& APath) {
                               .arg(APath, QString::fromLocal8Bit(std::strerror(errno))));
 }
 
+// An installed program (<prefix>/bin beside <prefix>/share/tarvo) keeps no data in its folder even
+// when it may write there (as root): that is a system folder, owned by the package manager.
+bool IsInstalledProgramDir(const QString& AProgramDir) {
+    return QFileInfo(AProgramDir + QStringLiteral("/../share/tarvo")).isDir();
+}
+
 } // namespace
 
 QString ProgramDir() {
@@ -57,7 +63,8 @@ QString DataDir() {
     QString lDir = EnvPath("TARVO_DATA_DIR");
     if (lDir.isEmpty()) {
         const QString lProgramDir = ProgramDir();
-        if (access(QFile::encodeName(lProgramDir).constData(), W_OK) == 0)
+        if (access(QFile::encodeName(lProgramDir).constData(), W_OK) == 0 &&
+            !IsInstalledProgramDir(lProgramDir))
             return QDir::cleanPath(lProgramDir);
         QString lDataHome = EnvPath("XDG_DATA_HOME");
         if (lDataHome.isEmpty() || QDir::isRelativePath(lDataHome))

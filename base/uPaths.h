@@ -5,7 +5,8 @@
 
 // Folder of the running executable.
 QString ProgramDir();
-// Data folder: $TARVO_DATA_DIR, else the program folder when writable, else $XDG_DATA_HOME/Tarvo
+// Data folder: $TARVO_DATA_DIR, else the program folder when writable and not installed (beside
+// <prefix>/share/tarvo), else $XDG_DATA_HOME/Tarvo
 // ($XDG_DATA_HOME defaults to ~/.local/share). An absent folder is created.
 QString DataDir();
 // "Languages" next to the program, else the installed <prefix>/share/tarvo/Languages.
