@@ -62,10 +62,10 @@ protected:
     }
 
     // Plugs a camera and waits until the device monitor lists it.
-    void Plug(const QString& AId, const QString& AName, bool APaused = false) {
+    void Plug(const QString& AId, const QString& AName, bool APaused = false, bool ASilentUnplug = false) {
         if (APaused)
             FakeCams().Pause(AId, true);
-        ASSERT_TRUE(FakeCams().Plug(AId, AName));
+        ASSERT_TRUE(FakeCams().Plug(AId, AName, QString(), ASilentUnplug));
         m_aPlugged << AId;
         ASSERT_TRUE(PumpUntil([&] {
             const QStringList a = CameraList();
@@ -259,50 +259,57 @@ TEST_F(WebCamTest, NeverOpenedIsAProgrammingError) {
 }
 
 TEST_F(WebCamTest, UnpluggedWhileOpenIsInactiveAndReopensInTheSameModeWhenBack) {
-    Plug(QStringLiteral("u"), QStringLiteral("Unplugged"));
-    TWebCam oCam;
-    int nLost = 0, nBack = 0;
-    oCam.FOnCameraLost = [&] {
-        ++nLost;
+    // A camera that reports a read error as it vanishes, and one whose frames just stop: the device
+    // monitor's removal alone must be enough.
+    for (const bool fSilent : {false, true}) {
+        SCOPED_TRACE(fSilent ? "silent" : "read error");
+        const QString sId = fSilent ? QStringLiteral("us") : QStringLiteral("ue");
+        const QString sName = fSilent ? QStringLiteral("Silent") : QStringLiteral("Unplugged");
+        Plug(sId, sName, false, fSilent);
+        TWebCam oCam;
+        int nLost = 0, nBack = 0;
+        oCam.FOnCameraLost = [&] {
+            ++nLost;
+            EXPECT_FALSE(oCam.GetActive());
+        };
+        oCam.FOnCameraBack = [&] { ++nBack; };
+        oCam.SetCamera(sName);
+        oCam.SetCurrentMode(1);
+        oCam.SetActive(true);
+        WaitForImage(oCam);
+
+        ASSERT_TRUE(FakeCams().Unplug(sId));
+        ASSERT_TRUE(PumpUntil([&] { return !oCam.GetActive(); }));
+        // The read error and the removal both arrive; the owner hears of it once.
+        PumpUntil([&] { return !CameraList().contains(sName); });
+        QCoreApplication::processEvents();
+        EXPECT_EQ(nLost, 1);
+        EXPECT_TRUE(oCam.IsWaitingForCamera());
+        EXPECT_EQ(oCam.GetCurrentMode(), 1);
+
+        // Another camera arriving is not ours.
+        Plug(sId + QStringLiteral("x"), sName + QStringLiteral(" Else"));
+        QCoreApplication::processEvents();
         EXPECT_FALSE(oCam.GetActive());
-    };
-    oCam.FOnCameraBack = [&] { ++nBack; };
-    oCam.SetCamera(QStringLiteral("Unplugged"));
-    oCam.SetCurrentMode(1);
-    oCam.SetActive(true);
-    WaitForImage(oCam);
 
-    ASSERT_TRUE(FakeCams().Unplug(QStringLiteral("u")));
-    ASSERT_TRUE(PumpUntil([&] { return !oCam.GetActive(); }));
-    // The read error and the removal both arrive; the owner hears of it once.
-    PumpUntil([] { return CameraList().isEmpty(); });
-    QCoreApplication::processEvents();
-    EXPECT_EQ(nLost, 1);
-    EXPECT_TRUE(oCam.IsWaitingForCamera());
-    EXPECT_EQ(oCam.GetCurrentMode(), 1);
+        ASSERT_TRUE(FakeCams().Plug(sId, sName, QString(), fSilent));
+        ASSERT_TRUE(PumpUntil([&] { return oCam.GetActive(); }));
+        EXPECT_EQ(nBack, 1);
+        EXPECT_FALSE(oCam.IsWaitingForCamera());
+        EXPECT_EQ(oCam.GetCurrentMode(), 1);
+        WaitForImage(oCam);
+        QImage oImage;
+        ASSERT_TRUE(oCam.GetBitmap(oImage));
+        EXPECT_EQ(oImage.size(), QSize(640, 480));
 
-    // Another camera arriving is not ours.
-    Plug(QStringLiteral("x"), QStringLiteral("Someone Else"));
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(oCam.GetActive());
-
-    ASSERT_TRUE(FakeCams().Plug(QStringLiteral("u"), QStringLiteral("Unplugged")));
-    ASSERT_TRUE(PumpUntil([&] { return oCam.GetActive(); }));
-    EXPECT_EQ(nBack, 1);
-    EXPECT_FALSE(oCam.IsWaitingForCamera());
-    EXPECT_EQ(oCam.GetCurrentMode(), 1);
-    WaitForImage(oCam);
-    QImage oImage;
-    ASSERT_TRUE(oCam.GetBitmap(oImage));
-    EXPECT_EQ(oImage.size(), QSize(640, 480));
-
-    // Closed by its owner after a loss, it stays closed when the camera returns.
-    ASSERT_TRUE(FakeCams().Unplug(QStringLiteral("u")));
-    ASSERT_TRUE(PumpUntil([&] { return !oCam.GetActive(); }));
-    EXPECT_EQ(nLost, 2);
-    oCam.SetActive(false);
-    Plug(QStringLiteral("u"), QStringLiteral("Unplugged"));
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(oCam.GetActive());
-    EXPECT_EQ(nBack, 1);
+        // Closed by its owner after a loss, it stays closed when the camera returns.
+        ASSERT_TRUE(FakeCams().Unplug(sId));
+        ASSERT_TRUE(PumpUntil([&] { return !oCam.GetActive(); }));
+        EXPECT_EQ(nLost, 2);
+        oCam.SetActive(false);
+        Plug(sId, sName, false, fSilent);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(oCam.GetActive());
+        EXPECT_EQ(nBack, 1);
+    }
 }

@@ -73,13 +73,18 @@ public:
     }
 
     // Plugs a camera AId named AName (atomically: the provider never reads half a file).
-    bool Plug(const QString& AId, const QString& AName, const QString& APattern = QString()) const {
+    // ASilentUnplug: at the unplug its frames just stop, without the read error a vanished USB camera
+    // reports.
+    bool Plug(const QString& AId, const QString& AName, const QString& APattern = QString(),
+              bool ASilentUnplug = false) const {
         QSaveFile oFile(CamDir() + QLatin1Char('/') + AId + QStringLiteral(".cam"));
         if (!oFile.open(QIODevice::WriteOnly))
             return false;
         QByteArray aText = AName.toUtf8() + '\n';
         if (!APattern.isEmpty())
             aText += "pattern=" + APattern.toUtf8() + '\n';
+        if (ASilentUnplug)
+            aText += "unplug=silent\n";
         oFile.write(aText);
         return oFile.commit();
     }

@@ -8,7 +8,7 @@
 // Each camera offers fixed modes (raw and MJPEG, see FakeCamCaps) and its element
 // ("tarvofakecamsrc") is a bin of videotestsrc (live) -> capsfilter [-> jpegenc] built for the caps
 // that its downstream asks for. After an unplug, a running element posts a read error and drops its
-// frames, as a vanished USB camera does.
+// frames, as a vanished USB camera does; with a line "unplug=silent" in its file its frames just stop.
 
 #include <gst/gst.h>
 
@@ -37,6 +37,7 @@ struct TarvoFakeCamDevice {
     gchar* id;
     gchar* pattern;
     gchar* paused_file;
+    gboolean silent_unplug;
     gint unplugged;
 };
 struct TarvoFakeCamDeviceClass {
@@ -89,7 +90,7 @@ static GstPadProbeReturn tarvo_fakecam_src_probe(GstPad*, GstPadProbeInfo*, gpoi
     if (!g_atomic_int_get(&pSelf->device->unplugged))
         return g_file_test(pSelf->device->paused_file, G_FILE_TEST_EXISTS) ? GST_PAD_PROBE_DROP
                                                                            : GST_PAD_PROBE_OK;
-    if (g_atomic_int_compare_and_exchange(&pSelf->errored, 0, 1))
+    if (!pSelf->device->silent_unplug && g_atomic_int_compare_and_exchange(&pSelf->errored, 0, 1))
         GST_ELEMENT_ERROR(pSelf, RESOURCE, READ, ("The camera was unplugged."), (nullptr));
     return GST_PAD_PROBE_DROP;
 }
@@ -217,6 +218,7 @@ static GstDevice* tarvo_fakecam_make_device(const gchar* ADir, const gchar* AId)
         return nullptr;
     std::string sName = "Tarvo Test Camera";
     std::string sPattern;
+    bool fSilent = false;
     gchar** aLines = g_strsplit(sText, "\n", -1);
     for (int i = 0; aLines[i]; ++i) {
         g_strstrip(aLines[i]);
@@ -224,6 +226,8 @@ static GstDevice* tarvo_fakecam_make_device(const gchar* ADir, const gchar* AId)
             sName = aLines[i];
         else if (g_str_has_prefix(aLines[i], "pattern="))
             sPattern = aLines[i] + 8;
+        else if (g_str_equal(aLines[i], "unplug=silent"))
+            fSilent = true;
     }
     g_strfreev(aLines);
     g_free(sText);
@@ -238,6 +242,7 @@ static GstDevice* tarvo_fakecam_make_device(const gchar* ADir, const gchar* AId)
     gst_structure_free(pProps);
     pDevice->id = g_strdup(AId);
     pDevice->pattern = g_strdup(sPattern.c_str());
+    pDevice->silent_unplug = fSilent;
     pDevice->paused_file = g_strdup_printf("%s/%s.paused", ADir, AId);
     return GST_DEVICE(pDevice);
 }
