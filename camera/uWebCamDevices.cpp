@@ -102,6 +102,13 @@ std::vector<TWebCamDevice> TWebCamMonitor::Devices() {
             return A.m_sDisplayName < B.m_sDisplayName;
         return A.m_sPath < B.m_sPath;
     });
+    // One camera offered by two providers (the kernel's and PipeWire's) is listed once.
+    aResult.erase(std::unique(aResult.begin(), aResult.end(),
+                              [](const TWebCamDevice& A, const TWebCamDevice& B) {
+                                  return !A.m_sPath.isEmpty() && A.m_sDisplayName == B.m_sDisplayName &&
+                                         A.m_sPath == B.m_sPath;
+                              }),
+                  aResult.end());
     std::map<QString, int> aCount;
     for (const auto& oDev : aResult)
         ++aCount[oDev.m_sDisplayName];

@@ -115,6 +115,14 @@ TEST_F(WebCamTest, ListIsSortedAndTellsTwinsApartByTheirPath) {
         FakeCams().Pause(c.m_sPausedId, false);
     }
 
+    // One camera seen by two providers (same name, same device path) is listed once.
+    for (const QString& sId : {QStringLiteral("d1"), QStringLiteral("d2")}) {
+        ASSERT_TRUE(FakeCams().PlugFile(sId, "Double\npath=/dev/video7\n"));
+        m_aPlugged << sId;
+    }
+    ASSERT_TRUE(PumpUntil([] { return CameraList().contains(QStringLiteral("Double")); }));
+    EXPECT_EQ(CameraList().filter(QStringLiteral("Double")), QStringList{QStringLiteral("Double")});
+
     // A name of no device leaves the camera inactive, quietly.
     TWebCam oNone;
     oNone.SetCamera(QStringLiteral("Twin (fakecam:t3)"));

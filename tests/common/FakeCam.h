@@ -9,7 +9,8 @@
 //                            cache is never touched and the test plugin never leaks into it
 //   GST_PLUGIN_FEATURE_RANK  the real camera providers (v4l2, PipeWire, libcamera) ranked out
 //   TARVO_FAKECAM_DIR        <private folder>/cams: one file <id>.cam per plugged camera; its first
-//                            line is the camera's name, "pattern=<videotestsrc pattern>" may follow.
+//                            line is the camera's name; "pattern=<videotestsrc pattern>",
+//                            "path=<device path>" and "unplug=silent" may follow.
 //                            Creating a file plugs a camera, deleting it unplugs it (polled every 50 ms);
 //                            while <id>.paused exists the camera delivers no frames.
 //
@@ -77,15 +78,20 @@ public:
     // reports.
     bool Plug(const QString& AId, const QString& AName, const QString& APattern = QString(),
               bool ASilentUnplug = false) const {
-        QSaveFile oFile(CamDir() + QLatin1Char('/') + AId + QStringLiteral(".cam"));
-        if (!oFile.open(QIODevice::WriteOnly))
-            return false;
         QByteArray aText = AName.toUtf8() + '\n';
         if (!APattern.isEmpty())
             aText += "pattern=" + APattern.toUtf8() + '\n';
         if (ASilentUnplug)
             aText += "unplug=silent\n";
-        oFile.write(aText);
+        return PlugFile(AId, aText);
+    }
+    // Plugs a camera AId described by the file text AText (see the plugin: name, pattern=, path=,
+    // unplug=silent).
+    bool PlugFile(const QString& AId, const QByteArray& AText) const {
+        QSaveFile oFile(CamDir() + QLatin1Char('/') + AId + QStringLiteral(".cam"));
+        if (!oFile.open(QIODevice::WriteOnly))
+            return false;
+        oFile.write(AText);
         return oFile.commit();
     }
     bool Unplug(const QString& AId) const {

@@ -1,7 +1,8 @@
 // Fake cameras for tests and demos: a GStreamer device provider ("tarvofakecamprovider") whose
 // devices are the files <id>.cam in the folder $TARVO_FAKECAM_DIR. A file appearing plugs a camera,
 // its removal unplugs it; the folder is polled every 50 ms. The first line of a file is the camera's
-// display name; further lines "pattern=<videotestsrc pattern>" choose the picture. While a file
+// display name; further lines "pattern=<videotestsrc pattern>" choose the picture, "path=<text>" the
+// device path (default fakecam:<id>). While a file
 // <id>.paused exists, the camera delivers no frames (checked at each frame, so a test that creates it
 // knows that no later frame passes).
 //
@@ -219,6 +220,7 @@ static GstDevice* tarvo_fakecam_make_device(const gchar* ADir, const gchar* AId)
     std::string sName = "Tarvo Test Camera";
     std::string sPattern;
     bool fSilent = false;
+    std::string sDevicePath = std::string("fakecam:") + AId;
     gchar** aLines = g_strsplit(sText, "\n", -1);
     for (int i = 0; aLines[i]; ++i) {
         g_strstrip(aLines[i]);
@@ -226,14 +228,15 @@ static GstDevice* tarvo_fakecam_make_device(const gchar* ADir, const gchar* AId)
             sName = aLines[i];
         else if (g_str_has_prefix(aLines[i], "pattern="))
             sPattern = aLines[i] + 8;
+        else if (g_str_has_prefix(aLines[i], "path="))
+            sDevicePath = aLines[i] + 5;
         else if (g_str_equal(aLines[i], "unplug=silent"))
             fSilent = true;
     }
     g_strfreev(aLines);
     g_free(sText);
-    gchar* sPath = g_strdup_printf("fakecam:%s", AId);
-    GstStructure* pProps = gst_structure_new("tarvo-fakecam", "device.path", G_TYPE_STRING, sPath, nullptr);
-    g_free(sPath);
+    GstStructure* pProps =
+        gst_structure_new("tarvo-fakecam", "device.path", G_TYPE_STRING, sDevicePath.c_str(), nullptr);
     GstCaps* pCaps = FakeCamCaps();
     auto* pDevice = static_cast<TarvoFakeCamDevice*>(
         g_object_new(tarvo_fakecam_device_get_type(), "display-name", sName.c_str(), "caps", pCaps,
