@@ -4,11 +4,13 @@
 
 #include "apps/Tarvo/uDlgSettings.h"
 #include "apps/Tarvo/uFmMain.h"
+#include "apps/Tarvo/uVIArchiveFotoDlg.h"
 #include "apps/Tarvo/uVILiveFotoDlg.h"
 
 #include "base/uClock.h"
 #include "camera/uWebCam.h"
 #include "frontdesk/uTarvoDoc.h"
+#include "gui/uListView.h"
 #include "gui/uPopupMsg.h"
 #include "tests/common/FakeCam.h"
 #include "tests/common/TestSupport.h"
@@ -155,6 +157,12 @@ private Q_SLOTS:
         QCOMPARE(lMain->WebcamShotsLeft(), 2);
         QVERIFY(lMain->timerShots->isActive());
         QCOMPARE(lMain->timerShots->interval(), 700);
+        // The log's camera icon shows the check-in's photo.
+        Q_EMIT lMain->lvLog->iconClicked(0);
+        QVERIFY(lMain->ArchFotoDlg());
+        QCOMPARE(lMain->ArchFotoDlg()->ShownFile(), PhotoPath(*lMain, lIn));
+        QCOMPARE(lMain->ArchFotoDlg()->Image1->Picture().size(), QSize(320, 240));
+        lMain->ArchFotoDlg()->close();
 
         m_oClock->AdvanceMs(700);
         lMain->timerShotsTimer();
@@ -349,6 +357,43 @@ private Q_SLOTS:
         QVERIFY(!lDlg.Timer1->isActive());
         lDlg.reject();
         QVERIFY(!lDlg.Timer1->isActive());
+    }
+
+    // Writes the pictures for the documentation when TARVO_SCREENSHOT_DIR names a folder: the Camera
+    // page, the live view and the archive viewer on a check-in's photo.
+    void screenshots() {
+        const QString lDir = qEnvironmentVariable("TARVO_SCREENSHOT_DIR");
+        if (lDir.isEmpty())
+            QSKIP("TARVO_SCREENSHOT_DIR not set");
+        auto save = [&](QWidget& AWindow, const char* AName) {
+            QCoreApplication::processEvents();
+            QVERIFY(AWindow.grab().save(QDir(lDir).filePath(QLatin1String(AName))));
+        };
+        auto lMain = StartDesk(0, 1);
+        TWebCam* lCam = lMain->WebCam();
+        QVERIFY(WaitForFrame(*lCam));
+        lMain->HandleCard(1, cAnn);
+        Q_EMIT lMain->lvLog->iconClicked(0);
+        QVERIFY(lMain->ArchFotoDlg());
+        lMain->ArchFotoDlg()->resize(680, 560);
+        QTest::qWait(50);
+        save(*lMain->ArchFotoDlg(), "archive-photo.png");
+        lMain->ArchFotoDlg()->close();
+
+        TfmSettingsDlg lDlg(nullptr, lMain->Doc());
+        lDlg.SetWebCam(lCam);
+        lDlg.show();
+        lDlg.pcSettings->setCurrentWidget(lDlg.pcSettings->findChild<QWidget*>(QStringLiteral("tsCamera")));
+        lDlg.FillWebcamCameras();
+        lDlg.FillWebcamSizes();
+        save(lDlg, "settings-camera.png");
+        lDlg.reject();
+
+        TfmVILiveFotoDlg lLive(nullptr);
+        lLive.SetWebCam(lCam);
+        lLive.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!lLive.Image1->pixmap().isNull(), 10000);
+        save(lLive, "live-photo.png");
     }
 };
 
