@@ -386,7 +386,7 @@ private Q_SLOTS:
         lDlg.pcSettings->setCurrentWidget(lDlg.pcSettings->findChild<QWidget*>(QStringLiteral("tsCamera")));
         lDlg.FillWebcamCameras();
         lDlg.FillWebcamSizes();
-        save(lDlg, "settings-camera.png");
+        save(lDlg, "settings-webcam.png");
         lDlg.reject();
 
         TfmVILiveFotoDlg lLive(nullptr);
