@@ -2,14 +2,14 @@
 // devices are the files <id>.cam in the folder $TARVO_FAKECAM_DIR. A file appearing plugs a camera,
 // its removal unplugs it; the folder is polled every 50 ms. The first line of a file is the camera's
 // display name; further lines "pattern=<videotestsrc pattern>" choose the picture, "path=<text>" the
-// device path (default fakecam:<id>). While a file
-// <id>.paused exists, the camera delivers no frames (checked at each frame, so a test that creates it
-// knows that no later frame passes).
+// device path (default fakecam:<id>). While a file <id>.paused exists, the camera delivers no frames
+// (checked at each frame, so a test that creates it knows that no later frame passes).
 //
 // Each camera offers fixed modes (raw and MJPEG, see FakeCamCaps) and its element
-// ("tarvofakecamsrc") is a bin of videotestsrc (live) -> capsfilter [-> jpegenc] built for the caps
-// that its downstream asks for. After an unplug, a running element posts a read error and drops its
-// frames, as a vanished USB camera does; with a line "unplug=silent" in its file its frames just stop.
+// ("tarvofakecamsrc") is a bin of videotestsrc (one picture) -> capsfilter -> imagefreeze (live)
+// [-> jpegenc] built for the caps that its downstream asks for. After an unplug, a running element posts a
+// read error and drops its frames, as a vanished USB camera does; with a line "unplug=silent" in its file its
+// frames just stop.
 
 #include <gst/gst.h>
 
@@ -116,9 +116,10 @@ static gboolean tarvo_fakecam_src_build(TarvoFakeCamSrc* ASelf) {
 
     GstElement* pTest = gst_element_factory_make("videotestsrc", "fakecamtest");
     GstElement* pFilter = gst_element_factory_make("capsfilter", "fakecamformat");
+    GstElement* pFreeze = gst_element_factory_make("imagefreeze", "fakecamfreeze");
     GstElement* pEnc = fJpeg ? gst_element_factory_make("jpegenc", "fakecamjpeg") : nullptr;
-    if (!pTest || !pFilter || (fJpeg && !pEnc)) {
-        for (GstElement* p : {pTest, pFilter, pEnc})
+    if (!pTest || !pFilter || !pFreeze || (fJpeg && !pEnc)) {
+        for (GstElement* p : {pTest, pFilter, pFreeze, pEnc})
             if (p)
                 gst_object_unref(gst_object_ref_sink(p));
         gst_caps_unref(pWanted);
@@ -126,7 +127,10 @@ static gboolean tarvo_fakecam_src_build(TarvoFakeCamSrc* ASelf) {
                           (nullptr));
         return FALSE;
     }
-    g_object_set(pTest, "is-live", TRUE, nullptr);
+    // One picture, repeated live at the mode's rate: the fake camera costs next to nothing, so what a
+    // measurement sees is the capture's own work.
+    g_object_set(pTest, "num-buffers", 1, nullptr);
+    g_object_set(pFreeze, "is-live", TRUE, nullptr);
     if (ASelf->device->pattern && *ASelf->device->pattern)
         gst_util_set_object_arg(G_OBJECT(pTest), "pattern", ASelf->device->pattern);
     GstCaps* pRaw = gst_caps_copy(pWanted);
@@ -139,15 +143,15 @@ static gboolean tarvo_fakecam_src_build(TarvoFakeCamSrc* ASelf) {
     gst_caps_unref(pRaw);
     gst_caps_unref(pWanted);
 
-    gst_bin_add_many(GST_BIN(ASelf), pTest, pFilter, nullptr);
-    gst_element_link(pTest, pFilter);
-    GstElement* pLast = pFilter;
+    gst_bin_add_many(GST_BIN(ASelf), pTest, pFilter, pFreeze, nullptr);
+    gst_element_link_many(pTest, pFilter, pFreeze, nullptr);
+    GstElement* pLast = pFreeze;
     if (pEnc) {
         gst_bin_add(GST_BIN(ASelf), pEnc);
-        gst_element_link(pFilter, pEnc);
+        gst_element_link(pFreeze, pEnc);
         pLast = pEnc;
     }
-    GstPad* pTestPad = gst_element_get_static_pad(pTest, "src");
+    GstPad* pTestPad = gst_element_get_static_pad(pFreeze, "src");
     gst_pad_add_probe(pTestPad, GST_PAD_PROBE_TYPE_BUFFER, tarvo_fakecam_src_probe, ASelf, nullptr);
     gst_object_unref(pTestPad);
     GstPad* pOut = gst_element_get_static_pad(pLast, "src");
