@@ -243,6 +243,34 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(lMain->Doc().GetArchFotoDir(false)));
     }
 
+    // Photos older than the days to keep go at start-up and when a new business day has begun.
+    void oldPhotosPrunedAtStartAndNewDay() {
+        QByteArray lData = DataFile(2, 1);
+        lData.replace("</Camera>", "<KeepPhotos days=\"2\"/></Camera>");
+        const QString lFile = m_oDir->WriteFile(QStringLiteral("Tarvo.xml"), lData);
+        m_oDir->WriteFile(QStringLiteral("Photo/29122024-095959.0.jpg"), "old");  // 3 days
+        m_oDir->WriteFile(QStringLiteral("Photo/31122024-120000.0.jpg"), "kept"); // within 2 days
+        m_oDir->WriteFile(QStringLiteral("Photo/party.jpg"), "not an archive photo");
+        auto lMain = std::make_unique<TfmMain>(lFile, false);
+        lMain->Doc().Open();
+        QCOMPARE(lMain->Doc().KeepPhotoDays(), 2);
+        WithModal([&] { lMain->DoSettingsDlg(); });
+        const QString lPhoto = lMain->Doc().GetArchFotoDir(false);
+        QCOMPARE(QDir(lPhoto).entryList(QDir::Files, QDir::Name),
+                 QStringList({"31122024-120000.0.jpg", "party.jpg"}));
+        QFile lLog(m_oDir->FilePath(QStringLiteral("Tarvo.log")));
+        QVERIFY(lLog.open(QIODevice::ReadOnly));
+        QVERIFY(lLog.readAll().contains("Photos older than 2 days deleted: 1"));
+
+        QVERIFY(WaitForFrame(*lMain->WebCam()));
+        lMain->HandleCard(1, cAnn); // the same day: nothing more goes
+        QCOMPARE(QDir(lPhoto).entryList(QDir::Files).size(), 3);
+        m_oClock->Set(MakeDateTime(2025, 1, 3, 12, 0, 0));
+        lMain->HandleCard(1, cAnn);
+        QCOMPARE(QDir(lPhoto).entryList(QDir::Files, QDir::Name),
+                 QStringList({"03012025-120000.0.jpg", "party.jpg"}));
+    }
+
     void cameraPageListsCamerasAndSizes() {
         const QString lFile = m_oDir->WriteFile(QStringLiteral("Tarvo.xml"), DataFile(-1, 3));
         Tarvo::TTarvoDoc lDoc;
