@@ -292,11 +292,13 @@ private Q_SLOTS:
         // The Webcam page switched the webcam on with the values being edited.
         QVERIFY(lCam.GetActive());
         QCOMPARE(lDlg.cbCamWeb->count(), 0); // filled when dropped down
-        lDlg.FillWebcamCameras();
+        lDlg.cbCamWeb->showPopup();
+        lDlg.cbCamWeb->hidePopup();
         QVERIFY(lDlg.cbCamWeb->findText(QLatin1String(cCamName)) >= 0);
         QCOMPARE(lDlg.cbCamWeb->currentText(), QLatin1String(cCamName));
 
-        lDlg.FillWebcamSizes();
+        lDlg.cbCamWebSize->showPopup();
+        lDlg.cbCamWebSize->hidePopup();
         QVERIFY(lDlg.WebcamSizesFilled());
         QCOMPARE(lDlg.cbCamWebSize->count(), lCam.GetModeList().Count());
         QCOMPARE(lDlg.cbCamWebSize->itemText(2), QStringLiteral("2 - 320x240x12 (15 fps)"));
