@@ -1,0 +1,166 @@
+// The front desk's interface language, as the operator chooses it: the settings dialog lists the
+// built-in English and every language file with its flag, and OK with another language translates the
+// main window, its tray menu, the lists' column captions, the messages, every dialog opened later and
+// the toolkit's own buttons at once; choosing English again brings the English texts back.
+
+#include "apps/Tarvo/uDlgSettings.h"
+#include "apps/Tarvo/uFmMain.h"
+
+#include "base/uMessages.h"
+#include "frontdesk/uTarvoDoc.h"
+#include "gui/uListView.h"
+
+#include "tests/common/TestSupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+enum { PAGE_INTERFACE = 1 };
+
+QByteArray DataFile() {
+    return QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+                      "<Tarvo version=\"1.2\">\r\n"
+                      "<Main><StartDayTime>06:00</StartDayTime><AccPrice>0</AccPrice></Main>\r\n"
+                      "<Cards><Item1 number=\"0A0B0C\" name=\"Ann\" level=\"0\"/></Cards>\r\n"
+                      "</Tarvo>\r\n");
+}
+
+QString Header(TListView* AList, int AColumn) {
+    return AList->model()->headerData(AColumn, Qt::Horizontal, Qt::DisplayRole).toString();
+}
+
+// What the operator sees of the main window and what it says in messages, in one list.
+QStringList VisibleTexts(TfmMain& AMain) {
+    QStringList l;
+    l << AMain.pcMain->tabText(AMain.pcMain->indexOf(AMain.tsLog)) << AMain.actSettings->text();
+    for (QAction* lAction : AMain.menuTray->actions())
+        if (!lAction->isSeparator())
+            l << lAction->text();
+    l << Header(AMain.lvLog, 1) << Header(AMain.lvLog, 2) << LoadResString(MSG_IN);
+    // A toolkit text: the standard Cancel button of message and file dialogs.
+    l << QCoreApplication::translate("QPlatformTheme", "Cancel");
+    return l;
+}
+
+} // namespace
+
+class TestDeskLanguages : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_oRuntime;
+    std::unique_ptr<TTempDir> m_oDir;
+    std::unique_ptr<TLocaleOverride> m_oLocale;
+
+    std::unique_ptr<TfmMain> MakeMain() {
+        m_oDir = std::make_unique<TTempDir>();
+        const QString lFile = m_oDir->WriteFile(QStringLiteral("Tarvo.xml"), DataFile());
+        auto lMain = std::make_unique<TfmMain>(lFile, false);
+        lMain->Doc().SetLangDir(QStringLiteral(TARVO_SOURCE_DIR "/Languages"));
+        lMain->Doc().Open();
+        return lMain;
+    }
+    // Opens the settings, picks the language entry of AId on the Interface page and presses OK.
+    static void ChooseLanguage(TfmMain& AMain, std::uint32_t AId) {
+        TfmSettingsDlg lDlg(&AMain, AMain.Doc());
+        lDlg.show();
+        lDlg.pcSettings->setCurrentIndex(PAGE_INTERFACE);
+        const int lIdx = lDlg.cbLanguage->findData(QVariant(AId));
+        QVERIFY(lIdx >= 0);
+        lDlg.cbLanguage->setCurrentIndex(lIdx);
+        Q_EMIT lDlg.cbLanguage->activated(lIdx);
+        QTest::mouseClick(lDlg.btnOk, Qt::LeftButton);
+        QCOMPARE(lDlg.result(), int(QDialog::Accepted));
+        QCOMPARE(AMain.Doc().Language(), AId);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { qputenv("XDG_RUNTIME_DIR", m_oRuntime.path().toLocal8Bit()); }
+    void init() { m_oLocale = std::make_unique<TLocaleOverride>(); }
+    void cleanup() {
+        m_oLocale.reset();
+        m_oDir.reset();
+    }
+
+    // English first, then each file of the front desk with its title, its id and a flag of its own.
+    void settingsListTheLanguageFilesWithFlags() {
+        auto lMain = MakeMain();
+        TfmSettingsDlg lDlg(lMain.get(), lMain->Doc());
+        lDlg.show();
+        lDlg.pcSettings->setCurrentIndex(PAGE_INTERFACE);
+        QComboBox* cb = lDlg.cbLanguage;
+        QCOMPARE(cb->count(), 4);
+        QCOMPARE(cb->itemText(0), QStringLiteral("English (internal)"));
+        QCOMPARE(cb->itemData(0).toUInt(), 0u);
+        for (int i = 0; i < cb->count(); ++i)
+            QVERIFY(!cb->itemIcon(i).isNull());
+        for (const auto& [lId, lTitle] :
+             {std::pair{1049u, "Русский"}, {1045u, "Polski"}, {1031u, "Deutsch"}}) {
+            const int lIdx = cb->findData(QVariant(lId));
+            QVERIFY2(lIdx > 0, lTitle);
+            QCOMPARE(cb->itemText(lIdx), QString::fromUtf8(lTitle));
+        }
+        // Four different pictures: each language its own flag.
+        QSet<QByteArray> lPictures;
+        for (int i = 0; i < cb->count(); ++i) {
+            const QImage lImage = cb->itemIcon(i).pixmap(16, 11).toImage();
+            lPictures.insert(
+                QByteArray(reinterpret_cast<const char*>(lImage.constBits()), lImage.sizeInBytes()));
+        }
+        QCOMPARE(lPictures.size(), 4);
+    }
+
+    // OK with Russian translates everything at once; a dialog opened afterwards is Russian too; OK with
+    // English gives every English text back, the toolkit's included.
+    void okAppliesTheLanguageAtOnceAndEnglishComesBack() {
+        auto lMain = MakeMain();
+        const QStringList lEnglish = VisibleTexts(*lMain);
+        QCOMPARE(lEnglish.first(), QStringLiteral("Log"));
+
+        ChooseLanguage(*lMain, 1049);
+        const QStringList lRussian = VisibleTexts(*lMain);
+        QCOMPARE(
+            lRussian,
+            (QStringList{QStringLiteral("Журнал"), QStringLiteral("Настройки..."), QStringLiteral("Показать"),
+                         QStringLiteral("Настройки..."), QStringLiteral("О программе..."),
+                         QStringLiteral("&Выход из Tarvo (Velmo)"), QStringLiteral("Время"),
+                         QStringLiteral("Имя клиента"), QStringLiteral("Вход"), QStringLiteral("Отмена")}));
+        {
+            TfmSettingsDlg lLater(lMain.get(), lMain->Doc());
+            QCOMPARE(lLater.windowTitle(), QStringLiteral("Настройки"));
+            QCOMPARE(lLater.btnCancel->text(), QStringLiteral("&Отмена"));
+        }
+
+        ChooseLanguage(*lMain, 0);
+        QCOMPARE(VisibleTexts(*lMain), lEnglish);
+        TfmSettingsDlg lEnglishLater(lMain.get(), lMain->Doc());
+        QCOMPARE(lEnglishLater.windowTitle(), QStringLiteral("Settings"));
+    }
+
+    // The language of the data file is applied when the document opens; German texts are longer and
+    // still are the ones shown.
+    void languageOfTheDataFileIsAppliedAtOpen() {
+        m_oDir = std::make_unique<TTempDir>();
+        QByteArray lData = DataFile();
+        lData.replace("<Main>", "<Main language=\"0407\">");
+        const QString lFile = m_oDir->WriteFile(QStringLiteral("Tarvo.xml"), lData);
+        TfmMain lMain(lFile, false);
+        lMain.Doc().SetLangDir(QStringLiteral(TARVO_SOURCE_DIR "/Languages"));
+        lMain.Doc().Open();
+        QCOMPARE(lMain.pcMain->tabText(lMain.pcMain->indexOf(lMain.tsLog)), QStringLiteral("Protokoll"));
+        QCOMPARE(Header(lMain.lvLog, 4), QStringLiteral("Richtung"));
+        QCOMPARE(LoadResString(MSG_TOTAL_SUM), QStringLiteral("Gesamtsumme: %s"));
+    }
+};
+
+QTEST_MAIN(TestDeskLanguages)
+#include "test_languages.moc"
