@@ -26,6 +26,8 @@ const char* const cUsage =
     "  vi archive \"YYYY-MM-DD hh:mm:ss\" FILE [--camera ID]   the recorded frame of that moment\n"
     "  camera list                          the webcams with their modes\n"
     "  camera shot NAME FILE.jpg [--mode N] a test photo from webcam NAME\n"
+    "  readers [list]                       the card-reader ports and readers, one a line\n"
+    "  readers watch                        every card presented, with its number in each format\n"
     "\n"
     "Imports refuse while Tarvo or ConfigTarvo runs. Every command takes --help.\n"
     "Exit status: 0 done, 1 failed (one line on standard error), 2 usage error.\n";
@@ -65,6 +67,8 @@ int Run(const QStringList& AArgs, TCtlIo AIo) {
             CameraCommand(lArgs, AIo);
         else if (lCommand == QLatin1String("vi"))
             ViCommand(lArgs, AIo);
+        else if (lCommand == QLatin1String("readers"))
+            ReadersCommand(lArgs, AIo);
         else if (lCommand == QLatin1String("help"))
             AIo.m_oOut << cUsage;
         else

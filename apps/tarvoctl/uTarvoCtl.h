@@ -7,6 +7,7 @@
 //   tarvoctl [--data DIR] inside
 //   tarvoctl [--data DIR] vi cameras | vi live FILE | vi archive "YYYY-MM-DD hh:mm:ss" FILE
 //   tarvoctl camera list | camera shot NAME FILE.jpg [--mode N]
+//   tarvoctl readers [list] | readers watch
 //
 // Exit status 0 on success, 1 with one line on standard error naming what failed, 2 for a usage error.
 
@@ -51,6 +52,8 @@ void TableCommand(bool ACards, const QStringList& AArgs, TCtlIo AIo);
 void ViCommand(const QStringList& AArgs, TCtlIo AIo); // uCtlVi.cpp
 // The webcams (uCtlCamera.cpp).
 void CameraCommand(const QStringList& AArgs, TCtlIo AIo);
+// The card readers (uCtlReaders.cpp).
+void ReadersCommand(const QStringList& AArgs, TCtlIo AIo);
 
 // True when AArgs ask for help ("--help" or "-h").
 bool AsksForHelp(const QStringList& AArgs);
