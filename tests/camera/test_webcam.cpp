@@ -56,6 +56,7 @@ protected:
     void TearDown() override {
         for (const QString& sId : m_aPlugged) {
             FakeCams().Pause(sId, false);
+            FakeCams().Break(sId, false);
             FakeCams().Unplug(sId);
         }
         PumpUntil([] { return CameraList().isEmpty(); }, 5000);
@@ -320,4 +321,57 @@ TEST_F(WebCamTest, UnpluggedWhileOpenIsInactiveAndReopensInTheSameModeWhenBack) 
         EXPECT_FALSE(oCam.GetActive());
         EXPECT_EQ(nBack, 1);
     }
+}
+
+TEST_F(WebCamTest, AStartFailureIsRaisedAfterEverythingIsReleased) {
+    ASSERT_TRUE(FakeCams().PlugFile(QStringLiteral("busy"), "Busy Camera\nbusy\n"));
+    m_aPlugged << QStringLiteral("busy");
+    ASSERT_TRUE(PumpUntil([] { return CameraList().contains(QStringLiteral("Busy Camera")); }));
+    TWebCam oCam;
+    oCam.SetCamera(QStringLiteral("Busy Camera"));
+    oCam.SetCurrentMode(1);
+    for (int nTry = 0; nTry < 2; ++nTry) {
+        try {
+            oCam.SetActive(true);
+            ADD_FAILURE() << "no error";
+        } catch (const EWebCamError& E) {
+            EXPECT_TRUE(E.Message().contains(QStringLiteral("busy"))) << E.Message().toStdString();
+        }
+        EXPECT_FALSE(oCam.GetActive());
+        EXPECT_FALSE(oCam.IsWaitingForCamera());
+        EXPECT_THROW(oCam.IsImageAvailable(), EAssertionFailed);
+        EXPECT_EQ(oCam.GetCurrentMode(), 1);
+    }
+}
+
+TEST_F(WebCamTest, ACameraFailingWhileOpenIsInactiveUntilItComesBack) {
+    Plug(QStringLiteral("br"), QStringLiteral("Broken"));
+    TWebCam oCam;
+    int nLost = 0, nBack = 0;
+    oCam.FOnCameraLost = [&] { ++nLost; };
+    oCam.FOnCameraBack = [&] { ++nBack; };
+    oCam.SetCamera(QStringLiteral("Broken"));
+    oCam.SetCurrentMode(2);
+    oCam.SetActive(true);
+    WaitForImage(oCam);
+
+    ASSERT_TRUE(FakeCams().Break(QStringLiteral("br"), true));
+    ASSERT_TRUE(PumpUntil([&] { return !oCam.GetActive(); }));
+    EXPECT_EQ(nLost, 1);
+    EXPECT_TRUE(oCam.IsWaitingForCamera());
+    EXPECT_TRUE(CameraList().contains(QStringLiteral("Broken")));
+
+    // Plugged in again (as an operator does with a camera that hangs): reopened in mode 2.
+    FakeCams().Break(QStringLiteral("br"), false);
+    ASSERT_TRUE(FakeCams().Unplug(QStringLiteral("br")));
+    ASSERT_TRUE(PumpUntil([] { return !CameraList().contains(QStringLiteral("Broken")); }));
+    EXPECT_FALSE(oCam.GetActive());
+    ASSERT_TRUE(FakeCams().Plug(QStringLiteral("br"), QStringLiteral("Broken")));
+    ASSERT_TRUE(PumpUntil([&] { return oCam.GetActive(); }));
+    EXPECT_EQ(nBack, 1);
+    EXPECT_EQ(nLost, 1);
+    WaitForImage(oCam);
+    QImage oImage;
+    ASSERT_TRUE(oCam.GetBitmap(oImage));
+    EXPECT_EQ(oImage.size(), QSize(320, 240));
 }

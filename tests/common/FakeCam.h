@@ -10,7 +10,8 @@
 //   GST_PLUGIN_FEATURE_RANK  the real camera providers (v4l2, PipeWire, libcamera) ranked out
 //   TARVO_FAKECAM_DIR        <private folder>/cams: one file <id>.cam per plugged camera; its first
 //                            line is the camera's name; "pattern=<videotestsrc pattern>",
-//                            "path=<device path>" and "unplug=silent" may follow.
+//                            "path=<device path>", "unplug=silent" and "busy" (every start fails)
+//                            may follow; <id>.broken makes a running camera fail.
 //                            Creating a file plugs a camera, deleting it unplugs it (polled every 50 ms);
 //                            while <id>.paused exists the camera delivers no frames.
 //
@@ -86,7 +87,7 @@ public:
         return PlugFile(AId, aText);
     }
     // Plugs a camera AId described by the file text AText (see the plugin: name, pattern=, path=,
-    // unplug=silent).
+    // unplug=silent, busy).
     bool PlugFile(const QString& AId, const QByteArray& AText) const {
         QSaveFile oFile(CamDir() + QLatin1Char('/') + AId + QStringLiteral(".cam"));
         if (!oFile.open(QIODevice::WriteOnly))
@@ -96,6 +97,15 @@ public:
     }
     bool Unplug(const QString& AId) const {
         return QFile::remove(CamDir() + QLatin1Char('/') + AId + QStringLiteral(".cam"));
+    }
+    // While broken, a running camera AId posts a read error once and delivers nothing more, though it
+    // stays plugged in.
+    bool Break(const QString& AId, bool ABroken) const {
+        const QString sFile = CamDir() + QLatin1Char('/') + AId + QStringLiteral(".broken");
+        if (!ABroken)
+            return QFile::remove(sFile);
+        QFile oFile(sFile);
+        return oFile.open(QIODevice::WriteOnly);
     }
     // While paused, camera AId delivers no frames; no frame passes its source after Pause returns.
     bool Pause(const QString& AId, bool APaused) const {

@@ -3,7 +3,9 @@
 // its removal unplugs it; the folder is polled every 50 ms. The first line of a file is the camera's
 // display name; further lines "pattern=<videotestsrc pattern>" choose the picture, "path=<text>" the
 // device path (default fakecam:<id>). While a file <id>.paused exists, the camera delivers no frames
-// (checked at each frame, so a test that creates it knows that no later frame passes).
+// (checked at each frame, so a test that creates it knows that no later frame passes); while
+// <id>.broken exists, a running camera posts a read error once and delivers nothing. A line "busy"
+// makes every start fail as a camera that another program holds.
 //
 // Each camera offers fixed modes (raw and MJPEG, see FakeCamCaps) and its element
 // ("tarvofakecamsrc") is a bin of videotestsrc (one picture) -> capsfilter -> imagefreeze (live)
@@ -38,7 +40,9 @@ struct TarvoFakeCamDevice {
     gchar* id;
     gchar* pattern;
     gchar* paused_file;
+    gchar* broken_file;
     gboolean silent_unplug;
+    gboolean busy;
     gint unplugged;
 };
 struct TarvoFakeCamDeviceClass {
@@ -71,6 +75,7 @@ static void tarvo_fakecam_device_finalize(GObject* AObject) {
     g_free(pSelf->id);
     g_free(pSelf->pattern);
     g_free(pSelf->paused_file);
+    g_free(pSelf->broken_file);
     G_OBJECT_CLASS(tarvo_fakecam_device_parent_class)->finalize(AObject);
 }
 
@@ -88,12 +93,18 @@ static GstStaticPadTemplate s_SrcTemplate =
 
 static GstPadProbeReturn tarvo_fakecam_src_probe(GstPad*, GstPadProbeInfo*, gpointer AData) {
     auto* pSelf = static_cast<TarvoFakeCamSrc*>(AData);
-    if (!g_atomic_int_get(&pSelf->device->unplugged))
-        return g_file_test(pSelf->device->paused_file, G_FILE_TEST_EXISTS) ? GST_PAD_PROBE_DROP
-                                                                           : GST_PAD_PROBE_OK;
-    if (!pSelf->device->silent_unplug && g_atomic_int_compare_and_exchange(&pSelf->errored, 0, 1))
-        GST_ELEMENT_ERROR(pSelf, RESOURCE, READ, ("The camera was unplugged."), (nullptr));
-    return GST_PAD_PROBE_DROP;
+    TarvoFakeCamDevice* pDevice = pSelf->device;
+    if (g_atomic_int_get(&pDevice->unplugged)) {
+        if (!pDevice->silent_unplug && g_atomic_int_compare_and_exchange(&pSelf->errored, 0, 1))
+            GST_ELEMENT_ERROR(pSelf, RESOURCE, READ, ("The camera was unplugged."), (nullptr));
+        return GST_PAD_PROBE_DROP;
+    }
+    if (g_file_test(pDevice->broken_file, G_FILE_TEST_EXISTS)) {
+        if (g_atomic_int_compare_and_exchange(&pSelf->errored, 0, 1))
+            GST_ELEMENT_ERROR(pSelf, RESOURCE, READ, ("The camera stopped delivering frames."), (nullptr));
+        return GST_PAD_PROBE_DROP;
+    }
+    return g_file_test(pDevice->paused_file, G_FILE_TEST_EXISTS) ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
 }
 
 // Builds the inner chain for the first mode that the downstream accepts.
@@ -168,6 +179,10 @@ static GstStateChangeReturn tarvo_fakecam_src_change_state(GstElement* AElement,
             GST_ELEMENT_ERROR(pSelf, RESOURCE, NOT_FOUND, ("The camera is not plugged in."), (nullptr));
             return GST_STATE_CHANGE_FAILURE;
         }
+        if (pSelf->device->busy) {
+            GST_ELEMENT_ERROR(pSelf, RESOURCE, BUSY, ("The camera is busy."), (nullptr));
+            return GST_STATE_CHANGE_FAILURE;
+        }
         if (!tarvo_fakecam_src_build(pSelf))
             return GST_STATE_CHANGE_FAILURE;
     }
@@ -224,6 +239,7 @@ static GstDevice* tarvo_fakecam_make_device(const gchar* ADir, const gchar* AId)
     std::string sName = "Tarvo Test Camera";
     std::string sPattern;
     bool fSilent = false;
+    bool fBusy = false;
     std::string sDevicePath = std::string("fakecam:") + AId;
     gchar** aLines = g_strsplit(sText, "\n", -1);
     for (int i = 0; aLines[i]; ++i) {
@@ -236,6 +252,8 @@ static GstDevice* tarvo_fakecam_make_device(const gchar* ADir, const gchar* AId)
             sDevicePath = aLines[i] + 5;
         else if (g_str_equal(aLines[i], "unplug=silent"))
             fSilent = true;
+        else if (g_str_equal(aLines[i], "busy"))
+            fBusy = true;
     }
     g_strfreev(aLines);
     g_free(sText);
@@ -250,6 +268,8 @@ static GstDevice* tarvo_fakecam_make_device(const gchar* ADir, const gchar* AId)
     pDevice->id = g_strdup(AId);
     pDevice->pattern = g_strdup(sPattern.c_str());
     pDevice->silent_unplug = fSilent;
+    pDevice->busy = fBusy;
+    pDevice->broken_file = g_strdup_printf("%s/%s.broken", ADir, AId);
     pDevice->paused_file = g_strdup_printf("%s/%s.paused", ADir, AId);
     return GST_DEVICE(pDevice);
 }
