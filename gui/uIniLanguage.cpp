@@ -209,8 +209,9 @@ bool TIniLanguage::LookupResString(int AId, QString& VText) const {
 void TIniLanguage::RegisterForm(QWidget* AForm) {
     TARVO_ASSERT(AForm != nullptr, "uIniLanguage");
     m_aTranslateForms.append(QPointer<QWidget>(AForm));
+    // The window's own exclusions hold here too: they keep its edit fields' contents its own.
     if (Loaded())
-        Translate(AForm);
+        TranslateForm(AForm, true);
 }
 
 void TIniLanguage::UnregisterForm(QWidget* AForm) {

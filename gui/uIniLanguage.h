@@ -51,7 +51,7 @@ public:
     void SaveAs(const QString& AIniPath) const;
 
     // Registration: AForm's objectName is its class name. A window registered while a language is
-    // loaded is translated at once.
+    // loaded is translated at once, the exclusion patterns (its own among them) applied.
     void RegisterForm(QWidget* AForm);
     void UnregisterForm(QWidget* AForm);
     // The same from the window's destroyed signal, where only its address and class name are left.
