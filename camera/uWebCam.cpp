@@ -194,7 +194,9 @@ void TWebCam::SetCurrentMode(std::int32_t AMode) {
     }
     StopGraph();
     try {
-        if (AMode != -1)
+        // An index this device does not have (a mode stored for another camera) counts as -1, as it
+        // does at the next open: the camera keeps running instead of closing over a stale setting.
+        if (AMode >= 0 && AMode < m_oModes.Count())
             ApplyMode(AMode);
         m_nCamMode = AMode;
         StartGraph();

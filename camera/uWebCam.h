@@ -125,7 +125,8 @@ public:
     const QString& GetCamera() const { return m_sCamera; }
     void SetCamera(const QString& AName) { m_sCamera = AName; }
 
-    // The mode index; -1 keeps the device's own first (preferred) format. Setting it while active
+    // The mode index; -1 keeps the device's own first (preferred) format at an open and the format
+    // last set while active; an index the device does not have counts as -1. Setting it while active
     // restarts the pipeline in the new mode; while inactive it is only stored.
     std::int32_t GetCurrentMode() const { return m_nCamMode; }
     void SetCurrentMode(std::int32_t AMode);

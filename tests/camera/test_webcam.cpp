@@ -236,12 +236,24 @@ TEST_F(WebCamTest, NoBitmapBeforeTheFirstFrameAndAModeChangeWaitsForANewOne) {
     ASSERT_TRUE(oCam.GetBitmap(oImage));
     EXPECT_EQ(oImage.size(), QSize(160, 120));
 
-    // Back to -1 while active keeps the format last set.
-    oCam.SetCurrentMode(-1);
-    WaitForImage(oCam);
-    EXPECT_EQ(oCam.GetWidth(), 160);
-    ASSERT_TRUE(oCam.GetBitmap(oImage));
-    EXPECT_EQ(oImage.size(), QSize(160, 120));
+    // Back to -1 while active keeps the format last set; so does an index the camera does not have
+    // (a mode stored for another camera), without closing it.
+    for (const std::int32_t nMode : {-1, 7, -1, -3}) {
+        SCOPED_TRACE(nMode);
+        oCam.SetCurrentMode(nMode);
+        ASSERT_TRUE(oCam.GetActive());
+        EXPECT_EQ(oCam.GetCurrentMode(), nMode);
+        WaitForImage(oCam);
+        EXPECT_EQ(oCam.GetWidth(), 160);
+        ASSERT_TRUE(oCam.GetBitmap(oImage));
+        EXPECT_EQ(oImage.size(), QSize(160, 120));
+    }
+    // At the next open an index the camera does not have gives its first format.
+    oCam.SetActive(false);
+    oCam.SetCurrentMode(7);
+    oCam.SetActive(true);
+    EXPECT_EQ(oCam.GetWidth(), 640);
+    EXPECT_EQ(oCam.GetHeight(), 480);
 }
 
 TEST_F(WebCamTest, ClosingDiscardsTheCounter) {
