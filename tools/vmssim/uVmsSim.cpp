@@ -362,6 +362,8 @@ int RunVmsSim(const TVmsSimOptions& AOptions) {
     httplib::Server lServer;
     lServer.set_keep_alive_max_count(1000000);
     lServer.set_keep_alive_timeout(60);
+    // Head and body go out in separate writes; without this each answer waits for a delayed ACK.
+    lServer.set_tcp_nodelay(true);
     lServer.Get(".*", [&](const httplib::Request& ARequest, httplib::Response& VResponse) {
         lSim.Handle(ARequest, VResponse);
     });
