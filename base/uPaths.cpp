@@ -82,7 +82,14 @@ QString LanguagesDir() {
     const QString lBeside = JoinPath(lProgramDir, QStringLiteral("Languages"));
     if (QFileInfo(lBeside).isDir())
         return lBeside;
-    // Installed layout: <prefix>/bin/Tarvo and <prefix>/share/tarvo/Languages.
+    // Installed layout: <prefix>/bin/Tarvo and <prefix>/share/tarvo/Languages, the prefix the programs
+    // were built for first, then the one they were found in (a package moved elsewhere).
+#ifdef TARVO_INSTALL_PREFIX
+    const QString lInstalled =
+        QDir::cleanPath(QStringLiteral(TARVO_INSTALL_PREFIX) + QStringLiteral("/share/tarvo/Languages"));
+    if (QFileInfo(lInstalled).isDir())
+        return lInstalled;
+#endif
     const QString lShared = QDir::cleanPath(lProgramDir + QStringLiteral("/../share/tarvo/Languages"));
     if (QFileInfo(lShared).isDir())
         return lShared;
