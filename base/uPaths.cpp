@@ -82,17 +82,17 @@ QString LanguagesDir() {
     const QString lBeside = JoinPath(lProgramDir, QStringLiteral("Languages"));
     if (QFileInfo(lBeside).isDir())
         return lBeside;
-    // Installed layout: <prefix>/bin/Tarvo and <prefix>/share/tarvo/Languages, the prefix the programs
-    // were built for first, then the one they were found in (a package moved elsewhere).
+    // Installed layout: <prefix>/bin/Tarvo and <prefix>/share/tarvo/Languages; the prefix the program
+    // was found in first, then the one it was built for (a program started through a link elsewhere).
+    const QString lShared = QDir::cleanPath(lProgramDir + QStringLiteral("/../share/tarvo/Languages"));
+    if (QFileInfo(lShared).isDir())
+        return lShared;
 #ifdef TARVO_INSTALL_PREFIX
     const QString lInstalled =
         QDir::cleanPath(QStringLiteral(TARVO_INSTALL_PREFIX) + QStringLiteral("/share/tarvo/Languages"));
     if (QFileInfo(lInstalled).isDir())
         return lInstalled;
 #endif
-    const QString lShared = QDir::cleanPath(lProgramDir + QStringLiteral("/../share/tarvo/Languages"));
-    if (QFileInfo(lShared).isDir())
-        return lShared;
     return lBeside;
 }
 
