@@ -87,7 +87,12 @@ void TVI::StartRefreshArhiveFoto() {
 }
 
 TVIStatus TVI::GetCmdStatus(TVICmdKind ACmd, QString* VErrText) const {
-    TARVO_ASSERT(Active(), "uVI");
+    // A window may still ask after the client was deactivated (its settings changed meanwhile).
+    if (!Active()) {
+        if (VErrText)
+            VErrText->clear();
+        return viCancelled;
+    }
     std::lock_guard<std::mutex> g(m_oTr->m_oCS);
     if (VErrText)
         *VErrText = m_oTr->m_aCmds[ACmd].m_sErrText;
@@ -95,7 +100,8 @@ TVIStatus TVI::GetCmdStatus(TVICmdKind ACmd, QString* VErrText) const {
 }
 
 void TVI::BreakAll() {
-    TARVO_ASSERT(Active(), "uVI");
+    if (!Active())
+        return;
     // Status and abort event under one lock: the worker clears the event when it takes up a pending
     // kind, and that must never swallow an abort meant for that kind.
     std::lock_guard<std::mutex> g(m_oTr->m_oCS);

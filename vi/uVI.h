@@ -55,7 +55,7 @@ public:
     std::int32_t TimeOffs() const { return m_nTimeOffs; }
     void SetTimeOffs(std::int32_t AValue) { m_nTimeOffs = AValue; }
 
-    // The last images received; null before the first.
+    // The last images received; null before the first. A failed request leaves the previous one.
     const QImage* LiveFoto() const { return m_oLiveFoto.get(); }
     const QImage* ArchiveFoto() const { return m_oArchiveFoto.get(); }
     TDateTime CurrArhFotoDate() const { return m_dtCurrAFDate; }
@@ -74,8 +74,9 @@ public:
     void StartRefreshCameras();
     void StartRefreshLiveFoto();
     void StartRefreshArhiveFoto();
+    // The kind's status and, with VErrText, its last error text. Inactive: viCancelled, no text.
     TVIStatus GetCmdStatus(TVICmdKind ACmd, QString* VErrText = nullptr) const;
-    // Cancels every kind at once and ends the request in progress at its next wait.
+    // Cancels every kind at once and ends the request in progress at its next wait (inactive: nothing).
     void BreakAll();
 
 private:

@@ -3,6 +3,8 @@
 #include "tests/common/TestSupport.h"
 #include "tests/vi/ViTestSupport.h"
 
+#include "base/uExceptions.h"
+
 #include <QBuffer>
 #include <QElapsedTimer>
 
@@ -335,4 +337,15 @@ TEST_F(THostileTest, DeactivateDuringRequest) {
     DrainEvents();
     EXPECT_EQ(m_oDone.m_nArchive, 0);
     EXPECT_TRUE(WaitUntil([&] { return lServer.ClientClosed(); }));
+}
+
+// Without the worker: starts are contract violations, the status questions and BreakAll are harmless.
+TEST_F(THostileTest, InactiveClient) {
+    QString lErr = QStringLiteral("old");
+    EXPECT_EQ(m_oVI.GetCmdStatus(viLiveFoto, &lErr), viCancelled);
+    EXPECT_TRUE(lErr.isEmpty());
+    EXPECT_NO_THROW(m_oVI.BreakAll());
+    EXPECT_THROW(m_oVI.StartRefreshLiveFoto(), EAssertionFailed);
+    EXPECT_THROW(m_oVI.StartRefreshCameras(), EAssertionFailed);
+    EXPECT_THROW(m_oVI.StartRefreshArhiveFoto(), EAssertionFailed);
 }

@@ -351,3 +351,19 @@ TEST(ViLocalToUtc, ByTheSystemZone) {
     }
     tzset();
 }
+
+// Zone rules that cannot be had give the conversion's own error instead of a silent UTC.
+TEST(ViLocalToUtc, UnknownZone) {
+    TEnvOverride lTz("TZ", "Nowhere/No_Such_Zone");
+    tzset();
+    if (QTimeZone::systemTimeZone().isValid())
+        GTEST_SKIP() << "this Qt falls back to a valid zone for an unknown TZ";
+    try {
+        LocalToUtcMSecs(MakeDateTime(2026, 12, 10, 12, 0, 0), 0);
+        ADD_FAILURE() << "no error";
+    } catch (const Exception& E) {
+        EXPECT_EQ(E.Message(),
+                  QStringLiteral("Error converting to UTC Time. Time zone could not be determined."));
+    }
+    tzset();
+}
