@@ -78,6 +78,7 @@ public:
     void DoCardDelete();
     void DoCardClear();
     void DoFindReader();
+    void DoReaderDevices();
     void DoReleasePort();
     void DoRunTarvo();
     void DoAboutDlg();
@@ -152,6 +153,7 @@ public:
     QSpinBox* edtRdSn = nullptr;
     QComboBox* cbRdPort = nullptr;
     QPushButton* btnRdFind = nullptr;
+    QPushButton* btnRdDevices = nullptr; // "Reader devices..." (uDlgReaderDevices)
     QPushButton* btnReleasePort = nullptr;
     QCheckBox* chkWiegand = nullptr;
     QGroupBox* grLanguage = nullptr;

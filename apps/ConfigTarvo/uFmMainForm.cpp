@@ -1,5 +1,6 @@
 // Building the main window: actions, the three tabs, the tool bar, the list menus and the list views.
 
+#include "apps/ConfigTarvo/uDlgReaderDevices.h"
 #include "apps/ConfigTarvo/uFmMain.h"
 
 #include "config/uCardFilter.h"
@@ -153,6 +154,12 @@ void TfmMain::CreateActions() {
     CreateTableExport();
 }
 
+void TfmMain::DoReaderDevices() {
+    TfmReaderDevicesDlg lDlg(this);
+    if (lDlg.exec() == QDialog::Accepted)
+        RescanPorts(true); // the library looked at readers.ini again: its ports now
+}
+
 QWidget* TfmMain::CreateMainPage() {
     auto* lPage = new QWidget;
     lPage->setObjectName(QStringLiteral("tsMain"));
@@ -172,6 +179,9 @@ QWidget* TfmMain::CreateMainPage() {
     btnReleasePort = NewButton(grReader, "btnReleasePort", actReleasePort);
     chkWiegand = new QCheckBox(QStringLiteral("&Wiegand (for Korvel)"), grReader);
     chkWiegand->setObjectName(QStringLiteral("chkWiegand"));
+    btnRdDevices = new QPushButton(QStringLiteral("Reader dev&ices..."), grReader);
+    btnRdDevices->setObjectName(QStringLiteral("btnRdDevices"));
+    connect(btnRdDevices, &QPushButton::clicked, this, [this] { DoReaderDevices(); });
 
     auto* lReader = new QGridLayout(grReader);
     lReader->addWidget(NewLabel(grReader, "labRdSn", QStringLiteral("&S/n:"), edtRdSn), 0, 0);
@@ -180,7 +190,8 @@ QWidget* TfmMain::CreateMainPage() {
     lReader->addWidget(NewLabel(grReader, "labRdPort", QStringLiteral("&Port:"), cbRdPort), 1, 0);
     lReader->addWidget(cbRdPort, 1, 1);
     lReader->addWidget(btnReleasePort, 1, 2);
-    lReader->addWidget(chkWiegand, 2, 1, 1, 2);
+    lReader->addWidget(chkWiegand, 2, 1);
+    lReader->addWidget(btnRdDevices, 2, 2);
     lReader->setColumnStretch(1, 1);
 
     grLanguage = new QGroupBox(QStringLiteral("&Language"), lPage);
