@@ -76,11 +76,16 @@ protected:
         return ParsePorts(r.sOut);
     }
     // The line of vpcd's first slot, whose second name is "Virtual PCD 00".
+    // (a pcscd just started may still be adding its readers: looked for until the patience ends).
     TPortLine Slot0() const {
-        for (const TPortLine& p : Readers())
-            if (p.sSecond == "Virtual PCD 00")
-                return p;
-        return {};
+        TPortLine lFound;
+        WaitUntil([&] {
+            for (const TPortLine& p : Readers())
+                if (p.sSecond == "Virtual PCD 00")
+                    lFound = p;
+            return !lFound.sName.empty();
+        });
+        return lFound;
     }
 
     TWorld m_oWorld;

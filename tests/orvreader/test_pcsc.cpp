@@ -65,6 +65,18 @@ std::optional<TPortSeen> VirtualPort(int ASlot) {
     return std::nullopt;
 }
 
+// The port of a slot once the library lists it (a pcscd just started may still be adding its readers).
+std::optional<TPortSeen> WaitVirtualPort(int ASlot) {
+    const auto lEnd = std::chrono::steady_clock::now() + PcscTest::Patience;
+    for (;;) {
+        if (auto p = VirtualPort(ASlot))
+            return p;
+        if (std::chrono::steady_clock::now() > lEnd)
+            return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 struct TMsg {
     std::uint32_t nKind = 0;
     TOrvR_CARD_INFO rCard{};
@@ -222,7 +234,7 @@ protected:
 
     // The alias of vpcd's slot 0 once the library lists it.
     std::u16string Slot0() {
-        auto p = VirtualPort(0);
+        auto p = WaitVirtualPort(0);
         return p ? p->sName : u"";
     }
 
@@ -234,8 +246,8 @@ protected:
 } // namespace
 
 TEST_F(PcscBackend, EveryReaderIsAUsbPortNamedByItsAlias) {
-    auto p0 = VirtualPort(0), p1 = VirtualPort(1);
-    ASSERT_TRUE(p0 && p1) << "both vpcd slots are readers at once after the start";
+    auto p0 = WaitVirtualPort(0), p1 = WaitVirtualPort(1);
+    ASSERT_TRUE(p0 && p1) << "both vpcd slots are readers";
     for (const TPortSeen& p : {*p0, *p1}) {
         EXPECT_EQ(p.nType, ORVP_PORT_FT);
         EXPECT_EQ(p.sName.rfind(u"NFC", 0), 0u) << Utf16ToUtf8(p.sName);
@@ -270,15 +282,17 @@ TEST(PcscVirtualReaders, IgnoredUnlessAllowed) {
     TBusEnv lEnv;
     TPrivatePcscd lPcscd;
     ASSERT_TRUE(lPcscd.Start());
+    // Allowed, the readers are seen; so the next start of the library finds pcscd with its readers.
+    setenv("ORV_PCSC_VIRTUAL", "1", 1);
+    ASSERT_EQ(OrvR_Initialize(ORV_INIT_GLOBAL), ORV_OK);
+    EXPECT_TRUE(WaitVirtualPort(0));
+    EXPECT_TRUE(VirtualPort(1));
+    EXPECT_EQ(OrvR_Finalyze(), ORV_OK);
     unsetenv("ORV_PCSC_VIRTUAL");
     ASSERT_EQ(OrvR_Initialize(ORV_INIT_GLOBAL), ORV_OK);
     EXPECT_FALSE(VirtualPort(0)) << "a virtual reader would let anyone on the network present a card";
+    EXPECT_FALSE(VirtualPort(1));
     EXPECT_EQ(OrvR_Finalyze(), ORV_OK);
-    setenv("ORV_PCSC_VIRTUAL", "1", 1);
-    ASSERT_EQ(OrvR_Initialize(ORV_INIT_GLOBAL), ORV_OK);
-    EXPECT_TRUE(VirtualPort(0));
-    EXPECT_EQ(OrvR_Finalyze(), ORV_OK);
-    unsetenv("ORV_PCSC_VIRTUAL");
 }
 
 TEST_F(PcscBackend, CardInAndOutReachTheSessionWithItsKeyNumber) {
@@ -361,7 +375,7 @@ TEST_F(PcscBackend, AnAnswerThatIsNoUidGivesNoCard) {
 }
 
 TEST_F(PcscBackend, ACardHeldExclusivelyIsReadWhenReleased) {
-    auto p0 = VirtualPort(0), p1 = VirtualPort(1);
+    auto p0 = WaitVirtualPort(0), p1 = WaitVirtualPort(1);
     ASSERT_TRUE(p0 && p1);
     TVirtualCard lCard(m_oPcscd.Port(), "04A23B7C");
     // Another program takes the card for itself before the session opens.
