@@ -9,10 +9,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QHeaderView>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
 #include <QTranslator>
+#include <QTreeView>
 #include <QWidget>
 
 #include <memory>
@@ -88,7 +90,8 @@ QString LangFilePath(const QString& AFolder, const QString& AName) {
 
 std::unique_ptr<TIniLanguage> NewProgramTranslator() {
     auto lLang = std::make_unique<TIniLanguage>();
-    lLang->ComponentIncludes() << QStringLiteral("*-*-Columns<*") << QStringLiteral("*-*-Items.Strings(*");
+    lLang->ComponentIncludes() << QStringLiteral("*-*-Columns<*") << QStringLiteral("*-*-Items.Strings(*")
+                               << QStringLiteral("*-*-Tabs.Strings(*");
     SetLangTranslator(lLang.get());
     return lLang;
 }
@@ -134,6 +137,15 @@ void SelectLanguage(TIniLanguage& ALang, const QString& APrefix, std::uint32_t A
     ALang.SetFileName(LangFilePath(lFolder, lLangs.at(static_cast<std::size_t>(lFound)).m_sFileName));
     ALang.SetLoaded(true);
     InstallQtTranslation(ALanguage);
+}
+
+void FitColumnsToCaptions(QTreeView* AView) {
+    if (AView == nullptr || AView->header() == nullptr)
+        return;
+    QHeaderView* lHeader = AView->header();
+    for (int i = 0; i < lHeader->count(); ++i)
+        if (!lHeader->isSectionHidden(i) && lHeader->sectionSize(i) < lHeader->sectionSizeHint(i))
+            lHeader->resizeSection(i, lHeader->sectionSizeHint(i));
 }
 
 QString QtTranslationLocale(std::uint32_t ALanguage) {

@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <memory>
 
+class QTreeView;
 class QWidget;
 class TIniLanguage;
 
-// The program's translator: the template writer also lists the column captions of list views and the
-// items of lists (combo boxes), which both programs translate. Installed as LangTranslator().
+// The program's translator: the template writer also lists the column captions of list views, the
+// items of lists (combo boxes) and the tabs of tab bars, which both programs translate. Installed as
+// LangTranslator().
 std::unique_ptr<TIniLanguage> NewProgramTranslator();
 
 // Call at the end of the window's constructor, once its components exist and its objectName is its
@@ -32,6 +34,10 @@ void RegisterLangMainForm(QWidget* AForm, const QStringList& AExcludes = QString
 // passed on; the windows then show English.
 void SelectLanguage(TIniLanguage& ALang, const QString& APrefix, std::uint32_t ALanguage,
                     const QString& ALangDir = QString());
+
+// Widens every column of AView that is narrower than its caption (translated captions are often
+// longer than the English ones the widths were chosen for); wider columns stay.
+void FitColumnsToCaptions(QTreeView* AView);
 
 // The locale name ("ru", "pl") of the toolkit's translations for a language identifier; empty for
 // English and unknown identifiers.

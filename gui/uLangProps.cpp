@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -226,6 +227,9 @@ std::vector<TLangProp> LangPropsOf(const QObject* AObject, bool AIsWindow) {
         lProps.push_back({QStringLiteral("Text"), lText});
     for (int i = 0, n = ItemCount(AObject); i < n; ++i)
         lProps.push_back({QStringLiteral("Items.Strings(%1)").arg(i), ItemText(AObject, i)});
+    if (const auto* lBar = qobject_cast<const QTabBar*>(AObject))
+        for (int i = 0; i < lBar->count(); ++i)
+            lProps.push_back({QStringLiteral("Tabs.Strings(%1)").arg(i), lBar->tabText(i)});
     if (const QAbstractItemModel* lModel = ColumnModel(AObject))
         for (int i = 0; i < lModel->columnCount(); ++i)
             lProps.push_back({QStringLiteral("Columns<%1>.Caption").arg(i),
@@ -290,6 +294,15 @@ bool SetLangProp(QObject* AObject, bool AIsWindow, const QString& APath, const Q
             return false;
         if (ItemText(AObject, lIdx) != AText)
             SetItemText(AObject, lIdx, AText);
+        return true;
+    }
+    if (Is(lFirst, "Tabs") && lLast.m_cBracket == QLatin1Char('(')) {
+        auto* lBar = qobject_cast<QTabBar*>(AObject);
+        const int lIdx = IndexOf(lLast);
+        if (lBar == nullptr || lIdx < 0 || lIdx >= lBar->count())
+            return false;
+        if (lBar->tabText(lIdx) != AText)
+            lBar->setTabText(lIdx, AText);
         return true;
     }
     if (Is(lFirst, "Columns", QLatin1Char('<')) && Is(lLast, "Caption")) {

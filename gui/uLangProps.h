@@ -8,6 +8,7 @@
 //   Hint                 the tool tip (and status tip) of a widget or action
 //   Text                 the text of a line edit or of an editable combo box
 //   Items.Strings(i)     item i of a combo box or list box
+//   Tabs.Strings(i)      tab i of a tab bar
 //   Columns<i>.Caption   header section i of a list view
 //   Items(i)             node i of a tree, counted from the top in display order
 //

@@ -211,6 +211,8 @@ void TfmMain::ApplyLanguage() {
     }
     if (m_nInitPages & PAGE_MAIN)
         FillLanguageCombo();
+    FitColumnsToCaptions(lvZones);
+    FitColumnsToCaptions(lvCards);
     actAbout->setText(LoadResString(MSG_ABOUT));
     --m_nCtrlUpdate;
     UpdateCaption();

@@ -300,6 +300,9 @@ void TfmMain::ApplyLanguage() {
     }
     // Texts the window builds from messages follow the language too.
     actAbout->setText(LoadResString(MSG_ABOUT));
+    for (QTreeView* lList :
+         {static_cast<QTreeView*>(lvLog), static_cast<QTreeView*>(lvIn), static_cast<QTreeView*>(lvReport)})
+        FitColumnsToCaptions(lList);
     UpdateCaption();
     --m_nCtrlUpdate;
 }

@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QPushButton>
 #include <QSet>
+#include <QTabBar>
 #include <QtTest>
 
 #include <memory>
@@ -159,6 +160,28 @@ private Q_SLOTS:
         QVERIFY(!m_oLang->Loaded());
         QCOMPARE(LoadResString(MSG_IN), QStringLiteral("In"));
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+    }
+
+    // A tab bar's tabs: listed by the template and set by the translator, an index outside left alone.
+    void tabBarTabsAreTexts() {
+        auto lForm = MakeForm("TfmTest");
+        auto* lBar = new QTabBar(lForm.get());
+        lBar->setObjectName(QStringLiteral("tcKorvel"));
+        lBar->addTab(QStringLiteral("Entry"));
+        lBar->addTab(QStringLiteral("Exit"));
+        RegisterLangForm(lForm.get());
+        const QString lTemplate = m_oDir->FilePath(QStringLiteral("template.lng"));
+        m_oLang->SaveAs(lTemplate);
+        QFile lFile(lTemplate);
+        QVERIFY(lFile.open(QIODevice::ReadOnly));
+        QVERIFY(lFile.readAll().contains("TfmTest-tcKorvel-Tabs.Strings(1)=Exit"));
+        m_oDir->WriteFile(QStringLiteral("Tarvo-Finnish.lng"),
+                          LangFile("040B", "TfmTest-tcKorvel-Tabs.Strings(1)=Uloskäynti\r\n"
+                                           "TfmTest-tcKorvel-Tabs.Strings(2)=Ei\r\n"));
+        SelectLanguage(*m_oLang, QStringLiteral("Tarvo-"), 1035, m_oDir->Path());
+        QCOMPARE(lBar->tabText(0), QStringLiteral("Entry"));
+        QCOMPARE(lBar->tabText(1), QStringLiteral("Uloskäynti"));
+        QCOMPARE(lBar->count(), 2);
     }
 
     void flagsDifferByLanguageAndUnknownOnesShareANeutralSign() {

@@ -6,16 +6,20 @@
 #include "apps/Tarvo/uDlgSettings.h"
 #include "apps/Tarvo/uFmMain.h"
 
+#include "base/uKeyNum.h"
 #include "base/uMessages.h"
 #include "frontdesk/uTarvoDoc.h"
 #include "gui/uListView.h"
 
 #include "tests/common/TestSupport.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -159,6 +163,56 @@ private Q_SLOTS:
         QCOMPARE(lMain.pcMain->tabText(lMain.pcMain->indexOf(lMain.tsLog)), QStringLiteral("Protokoll"));
         QCOMPARE(Header(lMain.lvLog, 4), QStringLiteral("Richtung"));
         QCOMPARE(LoadResString(MSG_TOTAL_SUM), QStringLiteral("Gesamtsumme: %s"));
+    }
+
+    // For the documentation, when TARVO_SCREENSHOT_DIR names a folder: the main window and the settings
+    // in each shipped language (names ending "-ru", "-pl", "-de"), and the language list dropped down.
+    void screenshots() {
+        const QString lDir = qEnvironmentVariable("TARVO_SCREENSHOT_DIR");
+        if (lDir.isEmpty())
+            QSKIP("TARVO_SCREENSHOT_DIR not set");
+        QVERIFY(QDir().mkpath(lDir));
+        TFixedClock lClock(MakeDateTime(2026, 3, 2, 10, 0, 0), 1000);
+        m_oDir = std::make_unique<TTempDir>();
+        QByteArray lData = DataFile();
+        lData.replace("<Cards>",
+                      "<TimeZones><Item1 name=\"All day\" startTime=\"00:00\" baseCost=\"2\" "
+                      "minCost=\"1\"/></TimeZones><Cards><Item2 number=\"0D\" name=\"Boris\" level=\"10\"/>");
+        const QString lFile = m_oDir->WriteFile(QStringLiteral("Tarvo.xml"), lData);
+        TfmMain lMain(lFile, false);
+        lMain.Doc().SetLangDir(QStringLiteral(TARVO_SOURCE_DIR "/Languages"));
+        lMain.Doc().Open();
+        lMain.show();
+        lMain.HandleCard(1, MakeKeyNum({0x0C, 0x0B, 0x0A}));
+        lClock.Set(MakeDateTime(2026, 3, 2, 10, 5, 0));
+        lMain.HandleCard(1, MakeKeyNum({0x0D}));
+        lClock.Set(MakeDateTime(2026, 3, 2, 11, 20, 0));
+        lMain.HandleCard(1, MakeKeyNum({0x0C, 0x0B, 0x0A}));
+        lMain.pcMain->setCurrentWidget(lMain.tsIn);
+        lMain.pcMain->setCurrentWidget(lMain.tsLog);
+        for (const auto& [lId, lSuffix] : {std::pair{1049u, "ru"}, {1045u, "pl"}, {1031u, "de"}}) {
+            ChooseLanguage(lMain, lId);
+            QVERIFY(lMain.grab().save(lDir + QStringLiteral("/frontdesk-main-%1.png").arg(lSuffix)));
+            TfmSettingsDlg lDlg(&lMain, lMain.Doc());
+            lDlg.show();
+            for (int lPage = 0; lPage < lDlg.pcSettings->count(); ++lPage) {
+                lDlg.pcSettings->setCurrentIndex(lPage);
+                QVERIFY(
+                    lDlg.grab().save(lDir + QStringLiteral("/settings-%1-%2.png").arg(lSuffix).arg(lPage)));
+            }
+            if (lId == 1049u) {
+                lDlg.pcSettings->setCurrentIndex(PAGE_INTERFACE);
+                lDlg.cbLanguage->showPopup();
+                QWidget* lPopup = lDlg.cbLanguage->view()->window();
+                QTest::qWait(50);
+                QPixmap lShot = lDlg.grab();
+                QPainter lPainter(&lShot);
+                lPainter.drawPixmap(lPopup->geometry().topLeft() - lDlg.geometry().topLeft(), lPopup->grab());
+                lPainter.end();
+                QVERIFY(lShot.save(lDir + QStringLiteral("/language-list.png")));
+                lDlg.cbLanguage->hidePopup();
+            }
+        }
     }
 };
 
