@@ -17,6 +17,7 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <netinet/in.h>
@@ -65,8 +66,13 @@ inline QString Md5(const QByteArray& APassword) {
         QCryptographicHash::hash(APassword, QCryptographicHash::Md5).toHex().toUpper());
 }
 
+// Folder of vmssim: $TARVO_BIN_DIR, else bin/ beside the test's own folder.
 inline QString BinDir() {
-    return qEnvironmentVariable("TARVO_BIN_DIR");
+    const QString lDir = qEnvironmentVariable("TARVO_BIN_DIR");
+    if (!lDir.isEmpty())
+        return lDir;
+    return QString::fromStdString(
+        (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "bin").string());
 }
 
 // vmssim started for the test's lifetime; its request lines are collected.
@@ -95,6 +101,8 @@ public:
         m_oProcess.waitForFinished(Patience);
     }
     int Port() const { return m_nPort; }
+    // What the simulator wrote on standard error (why it did not start).
+    std::string Errors() { return m_oProcess.readAllStandardError().toStdString(); }
     QString Server() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_nPort); }
     // Request lines printed so far.
     const QStringList& Lines() {

@@ -24,7 +24,7 @@ protected:
         m_oSim = std::make_unique<TVmsSim>(
             QStringList{"--cameras", "3", "--user", "admin", "--password", QString::fromLatin1(cPassword)} +
             AExtraArgs);
-        ASSERT_GT(m_oSim->Port(), 0) << "vmssim did not start";
+        ASSERT_GT(m_oSim->Port(), 0) << "vmssim did not start: " << m_oSim->Errors();
         m_oVI.SetServer(m_oSim->Server());
         m_oVI.SetLogin(QStringLiteral("admin"));
         m_oVI.SetPasswMd5(Md5(AWrongPassword ? QByteArray("wrong") : cPassword));
@@ -61,7 +61,7 @@ protected:
 TEST_F(TVmsSimTest, SessionCamerasLiveAndArchive) {
     TEnvOverride lTz("TZ", "Etc/GMT-3"); // UTC+3, no daylight saving
     tzset();
-    Start();
+    ASSERT_NO_FATAL_FAILURE(Start());
     const QString lDigest = Md5(cPassword);
     ASSERT_EQ(lDigest.size(), 32);
 
@@ -110,7 +110,7 @@ TEST_F(TVmsSimTest, SessionCamerasLiveAndArchive) {
 // Wrong password: 401, the authorization text; nothing of the session is kept, so the next request
 // logs in again. A session the server forgets ends the same way, and the request after logs in anew.
 TEST_F(TVmsSimTest, WrongPasswordAndForgottenSession) {
-    Start({}, true);
+    ASSERT_NO_FATAL_FAILURE(Start({}, true));
     QString lErr;
     EXPECT_EQ(Run(viCameras, &lErr), viFail);
     EXPECT_EQ(lErr, QStringLiteral("Authorization Error (check username and password)"));
@@ -141,7 +141,7 @@ TEST_F(TVmsSimTest, WrongPasswordAndForgottenSession) {
 
 // Starting the live frame again while the first is on its way: only the second outcome is published.
 TEST_F(TVmsSimTest, SecondLiveStartSupersedesTheFirst) {
-    Start({"--fault", "slow", "--delay-ms", "300"});
+    ASSERT_NO_FATAL_FAILURE(Start({"--fault", "slow", "--delay-ms", "300"}));
     ASSERT_EQ(Run(viCameras), viSuccess);
     m_oVI.SetCurrentCamera(QStringLiteral("Cam 1 Id"));
     m_oVI.StartRefreshLiveFoto();
@@ -163,7 +163,7 @@ TEST_F(TVmsSimTest, SecondLiveStartSupersedesTheFirst) {
 // BreakAll during a slow answer: cancelled at once, and the worker takes the next request without
 // waiting for the slow one.
 TEST_F(TVmsSimTest, BreakAllDuringSlowAnswer) {
-    Start({"--fault", "slow", "--delay-ms", "15000"});
+    ASSERT_NO_FATAL_FAILURE(Start({"--fault", "slow", "--delay-ms", "15000"}));
     m_oVI.StartRefreshCameras();
     ASSERT_TRUE(m_oSim->WaitForRequests(QStringLiteral("/api-json.dyn"), 1));
     m_oVI.BreakAll();
@@ -202,7 +202,7 @@ TEST_F(TVmsSimTest, FaultSwitches) {
         {"slow", viCameras, "", viFail, "The server is not responding.", 700},
         {"keepalive", viLiveFoto, "No such camera", viFail, "Http error #404.", 30000},
     };
-    Start({"--delay-ms", "5000"});
+    ASSERT_NO_FATAL_FAILURE(Start({"--delay-ms", "5000"}));
     ASSERT_EQ(Run(viCameras), viSuccess); // the session is held from here on
     for (const TCase& c : cCases) {
         SCOPED_TRACE(std::string(c.m_pFault) + " " + c.m_pCamera);
@@ -225,7 +225,7 @@ TEST_F(TVmsSimTest, FaultSwitches) {
 
 // Nobody listens: "not responding" at once, and the other kinds keep their own state.
 TEST_F(TVmsSimTest, RefusedConnection) {
-    Start({"--fault", "refused"});
+    ASSERT_NO_FATAL_FAILURE(Start({"--fault", "refused"}));
     QString lErr;
     QElapsedTimer lTimer;
     lTimer.start();
