@@ -34,18 +34,19 @@ namespace PcscTest {
 inline constexpr std::chrono::milliseconds Patience{15000};
 inline constexpr const char* cVpcdDriver = "/usr/lib/pcsc/drivers/serial/libifdvpcd.so";
 
-// The program's folder for private pcscd runs; made once, removed at exit.
+// The program's folder for private pcscd runs; made once, removed at exit (never destroyed itself, so
+// the exit handler still finds its name).
 inline const std::string& RootFolder() {
-    static const std::string s_sRoot = [] {
+    static const std::string* s_pRoot = [] {
         std::string lTemplate = (std::filesystem::temp_directory_path() / "orvpcsc-XXXXXX").string();
-        std::string lRoot = mkdtemp(lTemplate.data());
+        auto* lRoot = new std::string(mkdtemp(lTemplate.data()));
         std::atexit([] {
             std::error_code e;
             std::filesystem::remove_all(RootFolder(), e);
         });
         return lRoot;
     }();
-    return s_sRoot;
+    return *s_pRoot;
 }
 
 // The socket every private pcscd of this program listens on, set as PCSCLITE_CSOCK_NAME.
