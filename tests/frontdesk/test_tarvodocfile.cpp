@@ -151,6 +151,7 @@ TEST_F(TTarvoDocFileTest, FirstSaveAppendsFrontDeskSectionsAndKeepsTheRest) {
             "\t<Camera source=\"0\">",
             "\t\t<ArchPhoto scale=\"100\" wndPos=\"[0,0,0,0]\"/>",
             "\t\t<WebCam mode=\"-1\" numShots=\"3\"/>",
+            "\t\t<KeepPhotos days=\"0\"/>",
             "\t\t<VI server=\"http://127.0.0.1:80\" timeOffs=\"0\" stepViewing=\"100\" "
             "reqTimeOut=\"30000\"/>",
             "\t</Camera>",
