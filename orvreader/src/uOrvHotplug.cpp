@@ -114,8 +114,27 @@ std::vector<TPortDesc> THotplug::Rescan() {
     for (const std::u16string& n : lRemoved)
         if (m_fRemoved)
             m_fRemoved(n);
-    if (lEvents.empty())
-        return lNow;
+    Deliver(lEvents);
+    return lNow;
+}
+
+void THotplug::Forget(const std::u16string& AName) {
+    std::vector<TPortEvent> lEvents;
+    {
+        std::lock_guard<std::mutex> g(m_oScanLock);
+        auto it = std::find_if(m_aPorts.begin(), m_aPorts.end(),
+                               [&](const TPortDesc& p) { return p.sName == AName; });
+        if (it == m_aPorts.end())
+            return;
+        lEvents.push_back({ORVP_DDK_PORT_REMOVED, *it});
+        m_aPorts.erase(it);
+    }
+    Deliver(lEvents);
+}
+
+void THotplug::Deliver(const std::vector<TPortEvent>& AEvents) {
+    if (AEvents.empty())
+        return;
     std::vector<std::shared_ptr<TQueue>> lQueues;
     {
         std::lock_guard<std::mutex> g(m_oLock);
@@ -132,7 +151,7 @@ std::vector<TPortDesc> THotplug::Rescan() {
         TWakeFunc lWake;
         {
             std::lock_guard<std::mutex> g(q->oLock);
-            for (const TPortEvent& e : lEvents) {
+            for (const TPortEvent& e : AEvents) {
                 TPortEvent lEvent = e;
                 lEvent.rPort.fBusy = false;
                 q->oEvents.push_back(lEvent);
@@ -142,7 +161,6 @@ std::vector<TPortDesc> THotplug::Rescan() {
         if (lWake)
             lWake();
     }
-    return lNow;
 }
 
 std::int32_t THotplug::Watch(TWakeFunc AWake, std::unique_ptr<TBackendDetector>& VDetector) {

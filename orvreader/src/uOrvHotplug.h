@@ -39,11 +39,15 @@ public:
     // Scans now and reports the difference; returns the ports present.
     std::vector<TPortDesc> Rescan();
     std::int32_t Watch(TWakeFunc AWake, std::unique_ptr<TBackendDetector>& VDetector);
+    // An open port whose device hung up: its removal is reported at once, and the next scan that
+    // finds the device reports it arriving (a quick replug between two scans is not missed).
+    void Forget(const std::u16string& AName);
 
     struct TQueue;
 
 private:
     void Run();
+    void Deliver(const std::vector<TPortEvent>& AEvents);
 
     TScanFunc m_fScan;
     std::vector<std::string> m_aSubsystems;

@@ -115,8 +115,10 @@ void FinishSection(TRawSection& ASection, TReadersConf& VConf) {
             lOk = ParseFraming(value, r.nFraming);
         else if (SameText(key, "gap"))
             lOk = ParseNumber(value, cMaxGapMs, r.nGapMs) && r.nGapMs > 0;
-        else
+        else if (r.aExtra.size() < cMaxExtraKeys)
             r.aExtra.emplace_back(key, value);
+        else
+            VConf.aProblems.push_back(Problem(lLine, "too many settings for " + r.sAlias));
         if (!lOk) {
             // A reader with a wrong setting is left out whole: opened with a default instead, it
             // could read numbers wrongly.
@@ -361,6 +363,8 @@ std::int32_t SaveReadersIni(const std::string& APath, const TReadersConf& AConf)
         if (!ValidAlias(r.sAlias, r.nKind) || r.sDevice.empty() || !PrintableValue(r.sDevice) ||
             (r.nKind == TReaderKind::Serial && !ValidSpeed(r.nSpeed)) || r.nGapMs == 0 ||
             r.nGapMs > cMaxGapMs)
+            return ORV_E_INVALID_ARG;
+        if (r.aExtra.size() > cMaxExtraKeys)
             return ORV_E_INVALID_ARG;
         for (const auto& [key, value] : r.aExtra)
             if (key.empty() || !PrintableValue(key) || !PrintableValue(value) ||

@@ -47,6 +47,7 @@ inline constexpr std::size_t cMaxAlias = 31;
 inline constexpr std::size_t cMaxReadersIni = 64 * 1024;
 inline constexpr std::size_t cMaxReaders = 64;
 inline constexpr std::size_t cMaxIniValue = 255;
+inline constexpr std::size_t cMaxExtraKeys = 48; // kept unknown keys of one reader
 inline constexpr std::uint32_t cDefaultSpeed = 9600;
 inline constexpr std::uint32_t cDefaultSerialGapMs = 100;
 inline constexpr std::uint32_t cDefaultKeyGapMs = 50;

@@ -123,6 +123,23 @@ TEST(ReadersIni, ReaderWithAWrongSettingIsLeftOutWholeAndNamed) {
     }
 }
 
+TEST(ReadersIni, UnknownKeysKeptUpToACap) {
+    std::string lText = "[NFC1]\nkind=pcsc\ndevice=R\n";
+    for (int i = 0; i < 60; ++i)
+        lText += "k" + std::to_string(i) + "=v\n";
+    TReadersConf c = ParseReadersIni(lText);
+    ASSERT_EQ(c.aReaders.size(), 1u);
+    EXPECT_EQ(c.aReaders[0].aExtra.size(), cMaxExtraKeys);
+    EXPECT_EQ(c.aProblems.size(), 60 - cMaxExtraKeys);
+    // What was kept writes back and reads again without a problem.
+    TReadersConf lAgain = ParseReadersIni(FormatReadersIni(c));
+    EXPECT_TRUE(lAgain.aProblems.empty());
+    EXPECT_EQ(lAgain.aReaders[0].aExtra, c.aReaders[0].aExtra);
+    c.aReaders[0].aExtra.emplace_back("one", "more");
+    TTempDir d;
+    EXPECT_EQ(SaveReadersIni(d.Path() + "/readers.ini", c), ORV_E_INVALID_ARG);
+}
+
 TEST(ReadersIni, AliasesSuitTheirKind) {
     struct {
         const char* pAlias;

@@ -329,3 +329,30 @@ TEST_F(SerialReader, ConfiguredReaderSeenThroughTheLibrary) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SerialReader, ReplugFasterThanTheScanIsStillSeenAsRemovalAndArrival) {
+    StartBackend(TFraming::Lines, TNumFormat::Em4100);
+    std::unique_ptr<TBackendDetector> lDetector;
+    ASSERT_EQ(m_pBackend->Watch(nullptr, lDetector), ORV_OK);
+    ASSERT_EQ(Open(), ORV_OK);
+    // Out and back in before any scan ran: only the hang-up tells.
+    m_pPty.reset();
+    m_pPty = std::make_unique<TPty>(m_sLink);
+    TReaderEvent e;
+    ASSERT_TRUE(m_oSink.Next(*m_pReader, e));
+    EXPECT_EQ(e.nKind, ORVR_MK_ERROR);
+    m_pBackend->Refresh();
+    TPortEvent p;
+    ASSERT_EQ(lDetector->NextEvent(p), ORV_OK);
+    EXPECT_EQ(p.nKind, ORVP_DDK_PORT_REMOVED);
+    ASSERT_EQ(lDetector->NextEvent(p), ORV_OK);
+    EXPECT_EQ(p.nKind, ORVP_DDK_PORT_ARRIVED) << "the front desk reopens on this";
+    m_pReader.reset();
+    ASSERT_EQ(Open(), ORV_OK);
+    ASSERT_TRUE(m_pPty->Send("0012345678\r\n"));
+    EXPECT_EQ(NextCard(), "00BC614E");
+}
+
+} // namespace

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -147,6 +148,9 @@ public:
           m_oDecoder(AConf.nGapMs) {}
     ~TKbdLink() { Stop(); }
 
+    // Told when the device hangs up, before the events are queued.
+    void OnLostPort(std::function<void(const std::u16string&)> AFunc) { m_fLostPort = std::move(AFunc); }
+
     std::int32_t Start() {
         m_hSignal.Reset(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
         if (!m_hSignal.Valid())
@@ -199,6 +203,8 @@ private:
         lError.nKind = ORVR_MK_ERROR;
         lError.nCode = ORV_E_DISCONNECTED;
         lConn.nKind = ORVR_MK_CONNECTION;
+        if (m_fLostPort)
+            m_fLostPort(m_rPort.sName);
         Push({lError, lConn});
         LogLine(m_rConf.sAlias + ": the device is gone");
     }
@@ -281,6 +287,7 @@ private:
     const TPortDesc m_rPort;
     TFd m_hDev, m_hSignal;
     TWakeFunc m_fWake;
+    std::function<void(const std::u16string&)> m_fLostPort;
     TKeyDecoder m_oDecoder;
     std::thread m_oThread;
     std::atomic<bool> m_fStop{false}, m_fGoneSeen{false}, m_fLost{false};
@@ -293,6 +300,7 @@ struct TKbdShared {
     TKbdShared(std::string ADev, std::string ASys) : oPaths(std::move(ADev), std::move(ASys)) {}
     TReadersConf oConf;
     TKbdPaths oPaths;
+    std::weak_ptr<THotplug> pHotplug;
     std::mutex oLock;
     std::map<std::u16string, std::weak_ptr<TKbdLink>> oOpen;
 };
@@ -398,9 +406,10 @@ public:
         if (r.empty())
             return ORV_OK;
         std::weak_ptr<TKbdShared> lWeak = lShared;
-        m_pHotplug = std::make_unique<THotplug>(
+        m_pHotplug = std::make_shared<THotplug>(
             [lWeak] { return Scan(lWeak.lock()); }, std::vector<std::string>{"input"},
             [lWeak](const std::u16string& AName) { Gone(lWeak.lock(), AName); });
+        lShared->pHotplug = m_pHotplug;
         return m_pHotplug->Start();
     }
 
@@ -443,6 +452,10 @@ public:
         if (r != ORV_OK)
             return r;
         auto lLink = std::make_shared<TKbdLink>(std::move(h), *lConf, lPort, std::move(AWake));
+        lLink->OnLostPort([w = m_pShared->pHotplug](const std::u16string& AName) {
+            if (auto h = w.lock())
+                h->Forget(AName);
+        });
         r = lLink->Start();
         if (r != ORV_OK)
             return r;
@@ -501,7 +514,7 @@ private:
     TReadersConf m_oGiven;
     std::string m_sDev = "/dev/input", m_sSys = "/sys/class/input";
     std::shared_ptr<TKbdShared> m_pShared;
-    std::unique_ptr<THotplug> m_pHotplug;
+    std::shared_ptr<THotplug> m_pHotplug;
 };
 
 } // namespace

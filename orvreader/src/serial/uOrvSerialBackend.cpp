@@ -17,6 +17,7 @@
 #include <climits>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -74,6 +75,9 @@ public:
         : m_rConf(AConf), m_rPort(std::move(APort)), m_hPort(std::move(AFd)), m_fWake(std::move(AWake)),
           m_oFramer(AConf.nFraming, AConf.nGapMs) {}
     ~TSerialLink() { Stop(); }
+
+    // Told when the device hangs up, before the events are queued.
+    void OnLostPort(std::function<void(const std::u16string&)> AFunc) { m_fLostPort = std::move(AFunc); }
 
     std::int32_t Start() {
         m_hSignal.Reset(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
@@ -135,6 +139,8 @@ private:
         lError.nKind = ORVR_MK_ERROR;
         lError.nCode = ORV_E_DISCONNECTED;
         lConn.nKind = ORVR_MK_CONNECTION;
+        if (m_fLostPort)
+            m_fLostPort(m_rPort.sName);
         Push({lError, lConn});
         LogLine(m_rConf.sAlias + ": the device is gone");
     }
@@ -224,6 +230,7 @@ private:
     const TPortDesc m_rPort;
     TFd m_hPort, m_hSignal;
     TWakeFunc m_fWake;
+    std::function<void(const std::u16string&)> m_fLostPort;
     TSerialFramer m_oFramer;
     std::thread m_oThread;
     std::atomic<bool> m_fStop{false}, m_fGoneSeen{false}, m_fLost{false};
@@ -235,6 +242,7 @@ private:
 
 struct TSerialShared {
     TReadersConf oConf;
+    std::weak_ptr<THotplug> pHotplug;
     std::mutex oLock; // the open links
     std::map<std::u16string, std::weak_ptr<TSerialLink>> oOpen;
 };
@@ -318,9 +326,10 @@ public:
         if (r.empty())
             return ORV_OK; // nothing configured: nothing opened, no thread
         std::weak_ptr<TSerialShared> lWeak = lShared;
-        m_pHotplug = std::make_unique<THotplug>(
+        m_pHotplug = std::make_shared<THotplug>(
             [lWeak] { return Scan(lWeak.lock()); }, std::vector<std::string>{"tty"},
             [lWeak](const std::u16string& AName) { Gone(lWeak.lock(), AName); });
+        lShared->pHotplug = m_pHotplug;
         return m_pHotplug->Start();
     }
 
@@ -368,6 +377,10 @@ public:
         if (r != ORV_OK)
             return r;
         auto lLink = std::make_shared<TSerialLink>(*lConf, lPort, std::move(h), std::move(AWake));
+        lLink->OnLostPort([w = m_pShared->pHotplug](const std::u16string& AName) {
+            if (auto h = w.lock())
+                h->Forget(AName);
+        });
         r = lLink->Start();
         if (r != ORV_OK)
             return r;
@@ -424,7 +437,7 @@ private:
     bool m_fGiven = false;
     TReadersConf m_oGiven;
     std::shared_ptr<TSerialShared> m_pShared;
-    std::unique_ptr<THotplug> m_pHotplug;
+    std::shared_ptr<THotplug> m_pHotplug;
 };
 
 } // namespace
