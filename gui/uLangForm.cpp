@@ -7,6 +7,7 @@
 #include "gui/uIniLanguage.h"
 #include "gui/uLangProps.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QHeaderView>
@@ -28,8 +29,13 @@ class TLangBuiltInTexts : public QObject {
 public:
     explicit TLangBuiltInTexts(QWidget* AForm) : QObject(AForm) {
         Keep(AForm, true);
-        for (QObject* lComponent : LangComponentsOf(AForm))
+        for (QObject* lComponent : LangComponentsOf(AForm)) {
             Keep(lComponent, false);
+            // A list sized once for its English items would cut a longer translation off.
+            if (auto* lCombo = qobject_cast<QComboBox*>(lComponent);
+                lCombo != nullptr && lCombo->sizeAdjustPolicy() == QComboBox::AdjustToContentsOnFirstShow)
+                lCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        }
     }
     void Restore() const {
         for (const TText& lText : m_aTexts)

@@ -6,6 +6,8 @@
 #include "apps/ConfigTarvo/uDlgCard.h"
 #include "apps/ConfigTarvo/uFmMain.h"
 
+#include "base/uDateTime.h"
+#include "base/uKeyNum.h"
 #include "base/uMessages.h"
 #include "config/uTarvoDoc.h"
 #include "gui/uIniLanguage.h"
@@ -14,6 +16,8 @@
 #include "tests/common/TestSupport.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -128,6 +132,41 @@ private Q_SLOTS:
         }
         QVERIFY(!lLang->ComponentExcludes().contains(QStringLiteral("TfmCardDlg-edt*-*")));
         QCOMPARE(lLang->TranslateComponents(), QList<QWidget*>{m_oMain.get()});
+    }
+
+    // For the documentation, when TARVO_SCREENSHOT_DIR names a folder: tabs "Main" and "Cards" in each
+    // shipped language (names ending "-ru", "-pl", "-de").
+    void screenshots() {
+        const QString lDir = qEnvironmentVariable("TARVO_SCREENSHOT_DIR");
+        if (lDir.isEmpty())
+            QSKIP("TARVO_SCREENSHOT_DIR not set");
+        QVERIFY(QDir().mkpath(lDir));
+        m_oDir = std::make_unique<TTempDir>();
+        const QString lFile = m_oDir->FilePath(QStringLiteral("Tarvo.xml"));
+        {
+            TTarvoDoc lDoc;
+            lDoc.SetFileName(lFile);
+            lDoc.Open();
+            lDoc.AddTimeZone(QStringLiteral("Day"), EncodeTime(9, 0, 0, 0), 2, 1);
+            lDoc.AddCard(MakeKeyNum({0xC3, 0xB2, 0xA1}), QStringLiteral("Anna Virtanen"), QString(), 1);
+            lDoc.AddCard(MakeKeyNum({0x0F, 0x0E, 0x0D}), QStringLiteral("Mikko Laine"),
+                         QStringLiteral("staff"), 2);
+            lDoc.AddCard(MakeKeyNum({0xCD, 0x12, 0xAB}), QStringLiteral("Sofia Nieminen"), QString(), 3);
+            lDoc.Save();
+        }
+        m_oMain = std::make_unique<TfmMain>(lFile, false);
+        m_oMain->Doc().SetLangDir(QStringLiteral(TARVO_SOURCE_DIR "/Languages"));
+        m_oMain->Doc().Open();
+        m_oMain->show();
+        for (const auto& [lTitle, lSuffix] :
+             {std::pair{"Русский", "ru"}, {"Polski", "pl"}, {"Deutsch", "de"}}) {
+            m_oMain->pcMain->setCurrentWidget(m_oMain->tsMain);
+            Choose(QString::fromUtf8(lTitle));
+            QCoreApplication::processEvents(); // the layouts follow the new texts
+            QVERIFY(m_oMain->grab().save(lDir + QStringLiteral("/config-main-%1.png").arg(lSuffix)));
+            m_oMain->pcMain->setCurrentWidget(m_oMain->tsCards);
+            QVERIFY(m_oMain->grab().save(lDir + QStringLiteral("/config-cards-%1.png").arg(lSuffix)));
+        }
     }
 };
 

@@ -192,6 +192,7 @@ private Q_SLOTS:
         lMain.pcMain->setCurrentWidget(lMain.tsLog);
         for (const auto& [lId, lSuffix] : {std::pair{1049u, "ru"}, {1045u, "pl"}, {1031u, "de"}}) {
             ChooseLanguage(lMain, lId);
+            QCoreApplication::processEvents(); // the layouts follow the new texts
             QVERIFY(lMain.grab().save(lDir + QStringLiteral("/frontdesk-main-%1.png").arg(lSuffix)));
             TfmSettingsDlg lDlg(&lMain, lMain.Doc());
             lDlg.show();
