@@ -3,6 +3,7 @@
 #include "apps/ConfigTarvo/uAutoMessageDlg.h"
 #include "apps/ConfigTarvo/uDlgCard.h"
 #include "apps/ConfigTarvo/uDlgProcessing.h"
+#include "apps/ConfigTarvo/uDlgReaderDevices.h"
 #include "apps/ConfigTarvo/uDlgTimeZone.h"
 #include "apps/ConfigTarvo/uFmMain.h"
 #include "gui/uAboutBox.h"
@@ -20,5 +21,6 @@ void WriteLanguageTemplate(const QString& AFile, std::uint32_t ALanguage) {
     TfmProcessingDlg lProcessing(&lMain);
     TfmAutoMessageDlg lAutoMessage(&lMain);
     TfmAboutDlg lAbout(&lMain, 0, TfmAboutDlg::BuildDate());
+    TfmReaderDevicesDlg lReaderDevices(&lMain);
     lLang->SaveAs(AFile);
 }

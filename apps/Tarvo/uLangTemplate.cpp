@@ -4,6 +4,8 @@
 #include "apps/Tarvo/uDlgReceipt.h"
 #include "apps/Tarvo/uDlgSettings.h"
 #include "apps/Tarvo/uFmMain.h"
+#include "apps/Tarvo/uVIArchiveFotoDlg.h"
+#include "apps/Tarvo/uVILiveFotoDlg.h"
 #include "frontdesk/uTarvoDoc.h"
 #include "frontdesk/uTarvoRecords.h"
 #include "gui/uAboutBox.h"
@@ -27,5 +29,7 @@ void WriteLanguageTemplate(const QString& AFile, std::uint32_t ALanguage) {
     TfmReceiptDlg lReceiptDlg(&lMain, lMain.Doc(), lReceipt, false);
     TfmAboutDlg lAbout(&lMain, 0, TfmAboutDlg::BuildDate());
     TfmPopupMessageDlg lPopup(&lMain.Popups(), {});
+    TfmVIArchiveFotoDlg lArchive(&lMain, lMain.Doc());
+    TfmVILiveFotoDlg lLive(&lMain);
     lLang->SaveAs(AFile);
 }
