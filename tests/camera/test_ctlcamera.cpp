@@ -19,7 +19,7 @@ struct TRun {
 TRun RunCtl(const QStringList& AArgs) {
     TRun oRun;
     QProcess oProc;
-    oProc.start(QFile::decodeName(qgetenv("TARVO_BIN_DIR")) + QStringLiteral("/tarvoctl"), AArgs);
+    oProc.start(TFakeCamEnv::BinDir() + QStringLiteral("/tarvoctl"), AArgs);
     if (!oProc.waitForFinished(30000)) {
         oProc.kill();
         oProc.waitForFinished();
@@ -40,7 +40,8 @@ protected:
         s_pCams = nullptr;
     }
     void SetUp() override {
-        ASSERT_FALSE(qgetenv("TARVO_BIN_DIR").isEmpty());
+        ASSERT_TRUE(QFile::exists(TFakeCamEnv::BinDir() + QStringLiteral("/tarvoctl")))
+            << TFakeCamEnv::BinDir().toStdString();
         ASSERT_TRUE(TFakeCamEnv::PluginBuilt()) << TFakeCamEnv::PluginDir().toStdString();
     }
     void TearDown() override {

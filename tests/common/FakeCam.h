@@ -21,8 +21,8 @@
 //   export TARVO_FAKECAM_DIR=$TMP/cams
 //   mkdir -p $TMP/cams && echo "Tarvo Test Camera" > $TMP/cams/cam1.cam
 //
-// The plugin folder is $TARVO_FAKECAM_PLUGIN_DIR when set, else <TARVO_BIN_DIR>/../fakecam
-// (TARVO_BIN_DIR is set by the test run for every test).
+// The plugin folder is $TARVO_FAKECAM_PLUGIN_DIR when set, else <TARVO_BIN_DIR>/../fakecam, else
+// fakecam/ beside the folder of the running program (build/tests/ and build/bench/ both work).
 //
 // Each fake camera has these modes (index: format): 0: YUY2 640x480 30 fps, 1: MJPEG 640x480 30 fps,
 // 2: I420 320x240 15 fps, 3: MJPEG 160x120 10 fps (5 fps offered too).
@@ -30,6 +30,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
 #include <QTemporaryDir>
@@ -59,11 +60,24 @@ public:
         const QByteArray aBin = qgetenv("TARVO_BIN_DIR");
         if (!aBin.isEmpty())
             return QDir::cleanPath(QFile::decodeName(aBin) + QStringLiteral("/../fakecam"));
+        const QString sBeside = QDir::cleanPath(ExeDir() + QStringLiteral("/../fakecam"));
+        if (QFile::exists(sBeside))
+            return sBeside;
 #ifdef TARVO_FAKECAM_PLUGIN_DIR
         return QStringLiteral(TARVO_FAKECAM_PLUGIN_DIR);
 #else
-        return {};
+        return sBeside;
 #endif
+    }
+    // The folder of the running program (works before a QCoreApplication exists).
+    static QString ExeDir() {
+        return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).path();
+    }
+    // The folder of the programs (Tarvo, tarvoctl): $TARVO_BIN_DIR, else bin/ beside the program's folder.
+    static QString BinDir() {
+        const QByteArray aBin = qgetenv("TARVO_BIN_DIR");
+        return aBin.isEmpty() ? QDir::cleanPath(ExeDir() + QStringLiteral("/../bin"))
+                              : QFile::decodeName(aBin);
     }
     // True when the plugin file is there.
     static bool PluginBuilt() {
