@@ -345,10 +345,11 @@ std::string FormatReadersIni(const TReadersConf& AConf) {
     for (const TReaderConf& r : AConf.aReaders) {
         lText += "\n[" + r.sAlias + "]\nkind=" + ReaderKindName(r.nKind) + "\ndevice=" + r.sDevice +
                  "\nformat=" + NumFormatName(r.nFormat) + "\n";
-        if (r.nKind == TReaderKind::Serial)
+        // Every setting a reader has is written, those its kind does not use too when they were
+        // given, so a file read and written again keeps what it said.
+        if (r.nKind == TReaderKind::Serial || r.nSpeed != cDefaultSpeed || r.nFraming != TFraming::Lines)
             lText += "speed=" + std::to_string(r.nSpeed) + "\nframing=" + FramingName(r.nFraming) + "\n";
-        if (r.nKind != TReaderKind::Pcsc)
-            lText += "gap=" + std::to_string(r.nGapMs) + "\n";
+        lText += "gap=" + std::to_string(r.nGapMs) + "\n";
         for (const auto& [key, value] : r.aExtra)
             lText += key + "=" + value + "\n";
     }

@@ -42,6 +42,7 @@ void TSerialFramer::Drop() {
     m_sFrame.clear();
     m_fInFrame = false;
     m_fBad = false;
+    m_fTail = false;
 }
 
 void TSerialFramer::EndFrame(std::vector<std::string>& VFrames) {
@@ -50,9 +51,7 @@ void TSerialFramer::EndFrame(std::vector<std::string>& VFrames) {
     const bool lBad = m_fBad;
     m_fInFrame = false;
     m_fBad = false;
-    if (m_nFraming != TFraming::Lines)
-        while (!lText.empty() && (lText.back() == '\r' || lText.back() == '\n'))
-            lText.pop_back(); // readers that send STX text CR LF ETX
+    m_fTail = false;
     if (m_nFraming == TFraming::Lines && lText.empty() && !lBad)
         return; // the LF of CR LF, or a blank line
     if (lBad || lText.empty() || (m_nFraming == TFraming::StxEtxXor && !CheckXor(lText))) {
@@ -96,8 +95,11 @@ void TSerialFramer::Feed(const std::uint8_t* AData, std::size_t ACount, std::uin
             }
         }
         m_fNoise = false;
-        const bool lFrameEnd = m_nFraming != TFraming::Lines && (b == cCr || b == cLf);
-        if ((b < 0x20 || b > 0x7E) && !lFrameEnd)
+        if (m_nFraming != TFraming::Lines && (b == cCr || b == cLf)) {
+            m_fTail = true; // a line end before ETX: only more line ends may follow
+            continue;
+        }
+        if (b < 0x20 || b > 0x7E || m_fTail)
             m_fBad = true;
         else if (m_sFrame.size() >= cMaxNumberText)
             m_fBad = true; // an endless line: dropped at its end, never kept growing

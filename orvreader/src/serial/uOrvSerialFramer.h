@@ -47,6 +47,7 @@ private:
     bool m_fInFrame = false; // a frame has begun (after STX, or a byte of a line)
     bool m_fBad = false;     // the frame under way is dropped at its end
     bool m_fNoise = false;   // noise outside a frame was counted
+    bool m_fTail = false;    // a CR or LF came inside an STX frame (readers that send text CR LF ETX)
     std::uint64_t m_nLastMs = 0;
     std::uint64_t m_nRejected = 0;
 };
