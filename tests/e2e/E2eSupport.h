@@ -178,7 +178,9 @@ public:
         m_nPid = Spawn(lArgv, lEnv, m_sOutFile, m_sErrFile);
     }
     ~TProgram() {
-        if (Running()) {
+        // SIGTERM, which `timeout` passes on and follows with SIGKILL after its --kill-after; a SIGKILL
+        // of `timeout` itself would leave the program running after the test.
+        if (Running() && !Signal(SIGTERM, std::chrono::milliseconds(8000))) {
             kill(m_nPid, SIGKILL);
             Wait(std::chrono::milliseconds(3000));
         }
