@@ -83,7 +83,7 @@ QString LanguagesDir() {
     if (QFileInfo(lBeside).isDir())
         return lBeside;
     // Installed layout: <prefix>/bin/Tarvo and <prefix>/share/tarvo/Languages; the prefix the program
-    // was found in first, then the one it was built for (a program started through a link elsewhere).
+    // was found in first (a copied tree keeps its own files), then the one it was built for.
     const QString lShared = QDir::cleanPath(lProgramDir + QStringLiteral("/../share/tarvo/Languages"));
     if (QFileInfo(lShared).isDir())
         return lShared;
