@@ -16,6 +16,15 @@
 
 namespace FakeDesktopApp {
 
+// A folder for XDG_DATA_DIRS under ADir that holds the system's MIME database but none of its
+// applications, so a spreadsheet application installed on the test machine does not count.
+inline QByteArray SystemDataWithoutApplications(const TTempDir& ADir) {
+    const QString lDir = ADir.FilePath(QStringLiteral("system-data"));
+    ::mkdir(QFile::encodeName(lDir).constData(), 0700);
+    QFile::link(QStringLiteral("/usr/share/mime"), lDir + QStringLiteral("/mime"));
+    return QFile::encodeName(lDir);
+}
+
 // Registers "Fake Sheet" for AMimeType under ADir; returns the FIFO it writes into (empty on failure).
 inline QString Register(const TTempDir& ADir, const QString& AMimeType) {
     const QString lFifo = ADir.FilePath(QStringLiteral("opened.fifo"));

@@ -108,7 +108,7 @@ class TestFmMainExport : public QObject {
 
     TBench m_oBench;
     std::unique_ptr<TTempDir> m_oDir;
-    std::unique_ptr<TEnvOverride> m_oCache, m_oData, m_oConfig;
+    std::unique_ptr<TEnvOverride> m_oCache, m_oData, m_oConfig, m_oDataDirs, m_oConfigDirs;
 
     TListView* List(bool ACards) { return ACards ? m_oBench.Main().lvCards : m_oBench.Main().lvZones; }
     QAction* ImportCsv(bool ACards) {
@@ -127,6 +127,11 @@ private Q_SLOTS:
         m_oCache = std::make_unique<TEnvOverride>("XDG_CACHE_HOME", dir("cache"));
         m_oData = std::make_unique<TEnvOverride>("XDG_DATA_HOME", dir("data"));
         m_oConfig = std::make_unique<TEnvOverride>("XDG_CONFIG_HOME", dir("config"));
+        // Nor the system's applications: a spreadsheet application installed on the test machine
+        // must not count as registered.
+        m_oDataDirs = std::make_unique<TEnvOverride>("XDG_DATA_DIRS",
+                                                     FakeDesktopApp::SystemDataWithoutApplications(*m_oDir));
+        m_oConfigDirs = std::make_unique<TEnvOverride>("XDG_CONFIG_DIRS", dir("system-config"));
         m_oBench.WriteDataFile(
             {{QStringLiteral("0A0B0C"), QStringLiteral("Ann; Lee"), QStringLiteral("window")},
              {QStringLiteral("E0F1"), QStringLiteral("Cid"), QString()}},
@@ -135,6 +140,8 @@ private Q_SLOTS:
     void cleanup() {
         m_oBench.Cleanup();
         m_oConfig.reset();
+        m_oDataDirs.reset();
+        m_oConfigDirs.reset();
         m_oData.reset();
         m_oCache.reset();
         m_oDir.reset();

@@ -131,7 +131,7 @@ private:
     std::unique_ptr<TTempDir> m_oDir;
     std::unique_ptr<TFixedClock> m_oClock;
     std::unique_ptr<TLocaleOverride> m_oLocale;
-    std::unique_ptr<TEnvOverride> m_oCache, m_oData, m_oConfig;
+    std::unique_ptr<TEnvOverride> m_oCache, m_oData, m_oConfig, m_oDataDirs, m_oConfigDirs;
 
     // The private desktop: its own cache (the exports folder) and no application registered.
     void PrivateDesktop() {
@@ -142,6 +142,11 @@ private:
         m_oCache = std::make_unique<TEnvOverride>("XDG_CACHE_HOME", dir("cache"));
         m_oData = std::make_unique<TEnvOverride>("XDG_DATA_HOME", dir("data"));
         m_oConfig = std::make_unique<TEnvOverride>("XDG_CONFIG_HOME", dir("config"));
+        // Nor the system's applications: a spreadsheet application installed on the test machine
+        // must not count as registered.
+        m_oDataDirs = std::make_unique<TEnvOverride>("XDG_DATA_DIRS",
+                                                     FakeDesktopApp::SystemDataWithoutApplications(*m_oDir));
+        m_oConfigDirs = std::make_unique<TEnvOverride>("XDG_CONFIG_DIRS", dir("system-config"));
     }
 
     std::unique_ptr<TfmMain> MakeMain(int AKeyView = 0) {
@@ -183,6 +188,8 @@ private Q_SLOTS:
         m_oClock.reset();
         m_oLocale.reset();
         m_oConfig.reset();
+        m_oDataDirs.reset();
+        m_oConfigDirs.reset();
         m_oData.reset();
         m_oCache.reset();
     }
