@@ -154,16 +154,6 @@ std::uint64_t SteadyMs() {
     return std::uint64_t(t.tv_sec) * 1000 + std::uint64_t(t.tv_nsec) / 1000000;
 }
 
-std::int32_t ErrnoResult(int AErrno) {
-    return ORV_FROM_ERRNO(AErrno == 0 ? EIO : AErrno);
-}
-
-void TFd::Reset(int AFd) {
-    if (m_h >= 0)
-        close(m_h);
-    m_h = AFd;
-}
-
 std::string BusFolder(bool* VFromEnv) {
     const char* lEnv = std::getenv("ORV_SIM_BUS");
     if (VFromEnv)
@@ -177,22 +167,6 @@ std::string BusFolder(bool* VFromEnv) {
     return "/tmp/tarvo-" + std::to_string(geteuid()) + "/orvsim";
 }
 
-std::int32_t MakeFolders(const std::string& APath) {
-    for (std::size_t lPos = 1; lPos <= APath.size(); ++lPos) {
-        if (lPos != APath.size() && APath[lPos] != '/')
-            continue;
-        std::string lPart = APath.substr(0, lPos);
-        if (mkdir(lPart.c_str(), 0700) != 0 && errno != EEXIST)
-            return ErrnoResult(errno);
-    }
-    struct stat st {};
-    if (stat(APath.c_str(), &st) != 0)
-        return ErrnoResult(errno);
-    if (!S_ISDIR(st.st_mode))
-        return ErrnoResult(ENOTDIR);
-    return ORV_OK;
-}
-
 std::int32_t ReadSmallFile(int ADirFd, const char* AName, std::size_t AMax, std::string& VText) {
     TFd lFile(openat(ADirFd, AName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!lFile.Valid())
@@ -200,22 +174,9 @@ std::int32_t ReadSmallFile(int ADirFd, const char* AName, std::size_t AMax, std:
     struct stat st {};
     if (fstat(lFile.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return ORV_E_BUS;
-    std::string lText;
-    char lBuf[4096];
-    for (;;) {
-        ssize_t n = read(lFile.Get(), lBuf, sizeof lBuf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return ErrnoResult(errno);
-        if (n == 0)
-            break;
-        lText.append(lBuf, std::size_t(n));
-        if (lText.size() > AMax)
-            return ORV_E_BUS;
-    }
-    VText = std::move(lText);
-    return ORV_OK;
+    bool lTooLong = false;
+    const std::int32_t r = ReadUpTo(lFile.Get(), AMax, VText, lTooLong);
+    return r == ORV_OK && lTooLong ? ORV_E_BUS : r;
 }
 
 std::int32_t TInbox::Next(int AInboxFd, TBusMessage& VMsg) {

@@ -19,6 +19,7 @@
 // can leave the bus locked.
 
 #include "orvreader/src/uOrvBusFormat.h"
+#include "orvreader/src/uOrvFiles.h"
 
 #include <sys/types.h>
 
@@ -36,39 +37,9 @@ inline constexpr std::int32_t ORV_E_NAME_IN_USE = std::int32_t(0x8004020B);
 
 // Steady milliseconds, comparable between processes.
 std::uint64_t SteadyMs();
-// errno as a result code.
-std::int32_t ErrnoResult(int AErrno);
-
-// An owned file descriptor.
-class TFd {
-public:
-    TFd() = default;
-    explicit TFd(int AFd) : m_h(AFd) {}
-    ~TFd() { Reset(); }
-    TFd(TFd&& A) noexcept : m_h(A.Release()) {}
-    TFd& operator=(TFd&& A) noexcept {
-        if (this != &A)
-            Reset(A.Release());
-        return *this;
-    }
-    int Get() const { return m_h; }
-    bool Valid() const { return m_h >= 0; }
-    int Release() {
-        int h = m_h;
-        m_h = -1;
-        return h;
-    }
-    void Reset(int AFd = -1);
-
-private:
-    int m_h = -1;
-};
-
 // The bus folder: $ORV_SIM_BUS when set (VFromEnv = true), else <runtime>/orvsim, where <runtime> is
 // $XDG_RUNTIME_DIR/tarvo or /tmp/tarvo-<uid>.
 std::string BusFolder(bool* VFromEnv = nullptr);
-// Creates a folder and its missing parents, private to the user.
-std::int32_t MakeFolders(const std::string& APath);
 
 // Reads a regular file of at most AMax bytes (a longer one, a folder, a pipe or a link is refused).
 std::int32_t ReadSmallFile(int ADirFd, const char* AName, std::size_t AMax, std::string& VText);

@@ -1,6 +1,7 @@
 #include "orvreader/src/uOrvReadersIni.h"
 
-#include "orvreader/src/uOrvBus.h"
+#include "orvreader/OrvBase.h"
+#include "orvreader/src/uOrvFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -159,22 +160,9 @@ std::int32_t ReadConfigFile(const std::string& APath, std::string& VText) {
         return ErrnoResult(errno);
     if (!S_ISREG(st.st_mode))
         return ErrnoResult(EINVAL);
-    std::string lText;
-    char lBuf[4096];
-    for (;;) {
-        ssize_t n = read(h.Get(), lBuf, sizeof lBuf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return ErrnoResult(errno);
-        if (n == 0)
-            break;
-        lText.append(lBuf, std::size_t(n));
-        if (lText.size() > cMaxReadersIni)
-            return ErrnoResult(EFBIG);
-    }
-    VText = std::move(lText);
-    return ORV_OK;
+    bool lTooLong = false;
+    const std::int32_t r = ReadUpTo(h.Get(), cMaxReadersIni, VText, lTooLong);
+    return r == ORV_OK && lTooLong ? ErrnoResult(EFBIG) : r;
 }
 
 std::int32_t SyncFolder(const std::string& AFolder) {
