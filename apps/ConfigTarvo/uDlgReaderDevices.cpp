@@ -4,6 +4,7 @@
 #include "gui/uErrorBox.h"
 #include "gui/uLangForm.h"
 #include "orvreader/OrvPort.h"
+#include "reader/OrvPClasses.h"
 #include "reader/OrvRClasses.h"
 
 #include <QCheckBox>
@@ -22,7 +23,10 @@ using namespace ConfigTarvo;
 namespace {
 
 const char* const c_aSpeeds[] = {"2400", "4800", "9600", "19200", "38400", "57600", "115200"};
-const char* const c_aFramings[] = {"lines", "stx-etx", "stx-etx-xor"};
+
+QString AliasText(const Orv::TReaderConf* AReader) {
+    return AReader ? QString::fromStdString(AReader->sAlias) : QString();
+}
 
 QString KindText(TDeviceKind AKind) {
     switch (AKind) {
@@ -46,7 +50,8 @@ QLabel* NewLabel(const char* AName, const QString& ACaption, QWidget* ABuddy) {
 } // namespace
 
 TfmReaderDevicesDlg::TfmReaderDevicesDlg(QWidget* AOwner, const QString& AIniPath)
-    : QDialog(AOwner), m_sIniPath(AIniPath.isEmpty() ? TReadersIniFile::DefaultPath() : AIniPath) {
+    : QDialog(AOwner),
+      m_sIniPath(AIniPath.isEmpty() ? QString::fromStdString(Orv::ReadersIniPath()) : AIniPath) {
     setObjectName(QStringLiteral("TfmReaderDevicesDlg"));
     setWindowTitle(QStringLiteral("Reader devices"));
 
@@ -130,7 +135,7 @@ TfmReaderDevicesDlg::TfmReaderDevicesDlg(QWidget* AOwner, const QString& AIniPat
     lMain->addLayout(lButtons);
     resize(860, 420);
 
-    m_oIni.Load(m_sIniPath);
+    Orv::LoadReadersIni(m_sIniPath.toStdString(), m_oIni);
     Refill();
     RegisterLangForm(this, {QStringLiteral("TfmReaderDevicesDlg-edtAlias-*")});
 }
@@ -144,8 +149,8 @@ void TfmReaderDevicesDlg::Refill() {
     m_aDevices = FindReaderDevices();
     lvDevices->clear();
     for (const TReaderDevice& d : m_aDevices) {
-        const TReaderSection* s = m_oIni.FindDevice(d.nKind, d.sDevice);
-        auto* lItem = new QTreeWidgetItem({d.sDevice, KindText(d.nKind), s ? s->sAlias : QString()});
+        const Orv::TReaderConf* s = FindDeviceReader(m_oIni, d.nKind, d.sDevice);
+        auto* lItem = new QTreeWidgetItem({d.sDevice, KindText(d.nKind), AliasText(s)});
         lvDevices->addTopLevelItem(lItem);
     }
     m_fLoading = false;
@@ -165,20 +170,15 @@ void TfmReaderDevicesDlg::DeviceChanged() {
     const int i = Selected();
     m_fLoading = true;
     const TReaderDevice* d = i >= 0 ? &m_aDevices[std::size_t(i)] : nullptr;
-    const TReaderSection* s = d ? m_oIni.FindDevice(d->nKind, d->sDevice) : nullptr;
+    const Orv::TReaderConf* s = d ? FindDeviceReader(m_oIni, d->nKind, d->sDevice) : nullptr;
     chkReader->setEnabled(d != nullptr);
     chkReader->setChecked(s != nullptr);
-    edtAlias->setText(s ? s->sAlias : QString());
-    const int lFormat = s ? CardFormatOfName(s->Value(QStringLiteral("format"))) : -1;
+    edtAlias->setText(AliasText(s));
     // A UID is shown in hexadecimal unless the owner picks otherwise; a 125 kHz number in EM4100.
-    cbFormat->setCurrentIndex(lFormat >= 0 ? lFormat : d && d->nKind == TDeviceKind::Pcsc ? 2 : 0);
-    const int lSpeed = s ? cbSpeed->findText(s->Value(QStringLiteral("speed"))) : -1;
+    cbFormat->setCurrentIndex(s ? int(s->nFormat) : d && d->nKind == TDeviceKind::Pcsc ? 2 : 0);
+    const int lSpeed = s ? cbSpeed->findText(QString::number(s->nSpeed)) : -1;
     cbSpeed->setCurrentIndex(lSpeed >= 0 ? lSpeed : 2);
-    int lFraming = 0;
-    for (int f = 0; s && f < 3; ++f)
-        if (s->Value(QStringLiteral("framing")) == QLatin1String(c_aFramings[f]))
-            lFraming = f;
-    cbFraming->setCurrentIndex(lFraming);
+    cbFraming->setCurrentIndex(s ? int(s->nFraming) : 0);
     const bool lSerial = d && d->nKind == TDeviceKind::Serial;
     cbSpeed->setEnabled(lSerial);
     cbFraming->setEnabled(lSerial);
@@ -194,51 +194,47 @@ void TfmReaderDevicesDlg::StoreSelected() {
     if (i < 0)
         return;
     const TReaderDevice& d = m_aDevices[std::size_t(i)];
-    TReaderSection* s = m_oIni.FindDevice(d.nKind, d.sDevice);
+    Orv::TReaderConf* s = FindDeviceReader(m_oIni, d.nKind, d.sDevice);
     if (!chkReader->isChecked()) {
         if (s)
-            m_oIni.Remove(s->sAlias);
+            RemoveReader(m_oIni, s->sAlias);
+        s = nullptr;
     } else {
-        if (!s) {
-            m_oIni.Sections().push_back({m_oIni.FreeAlias(d.nKind), {}});
-            s = &m_oIni.Sections().back();
-            s->SetValue(QStringLiteral("kind"), DeviceKindName(d.nKind));
-            s->SetValue(QStringLiteral("device"), d.sDevice);
-        }
-        s->SetValue(QStringLiteral("format"), CardFormatName(cbFormat->currentIndex()));
+        if (!s)
+            s = &AddDeviceReader(m_oIni, d);
+        s->nFormat = Orv::TNumFormat(cbFormat->currentIndex());
         if (d.nKind == TDeviceKind::Serial) {
-            s->SetValue(QStringLiteral("speed"), cbSpeed->currentText());
-            s->SetValue(QStringLiteral("framing"),
-                        QString::fromLatin1(c_aFramings[cbFraming->currentIndex()]));
+            s->nSpeed = cbSpeed->currentText().toUInt();
+            s->nFraming = Orv::TFraming(cbFraming->currentIndex());
         }
     }
-    s = m_oIni.FindDevice(d.nKind, d.sDevice);
-    lvDevices->currentItem()->setText(2, s ? s->sAlias : QString());
+    lvDevices->currentItem()->setText(2, AliasText(s));
     DeviceChanged();
 }
 
 bool TfmReaderDevicesDlg::SaveFile() {
-    QString lError;
-    if (m_oIni.Save(m_sIniPath, &lError))
+    const std::int32_t r = Orv::SaveReadersIni(m_sIniPath.toStdString(), m_oIni);
+    if (r == ORV_OK)
         return true;
-    ShowErrorBox(this,
-                 QStringLiteral("The reader settings cannot be written to %1:\n%2").arg(m_sIniPath, lError));
+    ShowErrorBox(this, QStringLiteral("The reader settings cannot be written to %1:\n%2")
+                           .arg(m_sIniPath, GetOrvErrorText(r)));
     return false;
 }
 
 void TfmReaderDevicesDlg::btnTestClick() {
     const int i = Selected();
-    const TReaderSection* s =
-        i >= 0 ? m_oIni.FindDevice(m_aDevices[std::size_t(i)].nKind, m_aDevices[std::size_t(i)].sDevice)
-               : nullptr;
+    const Orv::TReaderConf* s = i >= 0 ? FindDeviceReader(m_oIni, m_aDevices[std::size_t(i)].nKind,
+                                                          m_aDevices[std::size_t(i)].sDevice)
+                                       : nullptr;
     if (!s || !SaveFile())
         return;
+    const QString lAlias = AliasText(s);
     StopTest();
     lvNumbers->clear();
     // The library looks at its configuration again, then the reader opens under its alias.
     OrvP_DD_Refresh(0);
     const bool lSerial = m_aDevices[std::size_t(i)].nKind == TDeviceKind::Serial;
-    m_pTest = std::make_unique<TOrvReader>(s->sAlias, lSerial ? ORVP_PORT_COM : ORVP_PORT_FT);
+    m_pTest = std::make_unique<TOrvReader>(lAlias, lSerial ? ORVP_PORT_COM : ORVP_PORT_FT);
     m_pTest->SetOnCardInsert([this](TOrvReader*, const TOrvR_CARD_INFO* AInfo) {
         if (AInfo)
             CardInserted(*AInfo);
@@ -246,11 +242,11 @@ void TfmReaderDevicesDlg::btnTestClick() {
     try {
         m_pTest->SetNotifications(true);
         m_pTest->SetActive(true);
-        labTest->setText(QStringLiteral("Present a card to %1 now.").arg(s->sAlias));
+        labTest->setText(QStringLiteral("Present a card to %1 now.").arg(lAlias));
     } catch (const std::exception& E) {
         m_pTest.reset();
         labTest->setText(
-            QStringLiteral("%1 cannot be opened: %2").arg(s->sAlias, QString::fromUtf8(E.what()).trimmed()));
+            QStringLiteral("%1 cannot be opened: %2").arg(lAlias, QString::fromUtf8(E.what()).trimmed()));
     }
 }
 

@@ -29,7 +29,7 @@ public:
     // Lists the devices again (also done at creation).
     void Refill();
     // The configuration as the dialog would save it.
-    const ConfigTarvo::TReadersIniFile& Configuration() const { return m_oIni; }
+    const Orv::TReadersConf& Configuration() const { return m_oIni; }
 
     QTreeWidget* lvDevices = nullptr;
     QCheckBox* chkReader = nullptr;
@@ -55,7 +55,7 @@ private:
     int Selected() const;
 
     QString m_sIniPath;
-    ConfigTarvo::TReadersIniFile m_oIni;
+    Orv::TReadersConf m_oIni;
     std::vector<ConfigTarvo::TReaderDevice> m_aDevices;
     std::unique_ptr<TOrvReader> m_pTest;
     bool m_fLoading = false;

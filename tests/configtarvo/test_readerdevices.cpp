@@ -115,7 +115,7 @@ void TestReaderDevices::MarkTryAndSaveAPcscReader() {
     QCOMPARE(lAgain.cbFormat->currentIndex(), 3);
     // Unmarked, the device leaves the file.
     lAgain.chkReader->setChecked(false);
-    QVERIFY(lAgain.Configuration().Sections().empty());
+    QVERIFY(lAgain.Configuration().aReaders.empty());
 }
 
 void TestReaderDevices::TheMainTabOpensTheDialog() {
