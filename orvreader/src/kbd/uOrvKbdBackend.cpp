@@ -2,6 +2,7 @@
 
 #include "orvreader/src/kbd/uOrvKeyDecoder.h"
 #include "orvreader/src/uOrvCardNumber.h"
+#include "orvreader/src/uOrvDeviceLink.h"
 #include "orvreader/src/uOrvHotplug.h"
 #include "orvreader/src/uOrvLog.h"
 
@@ -141,159 +142,40 @@ TPortDesc Describe(const TReaderConf& AConf, const TInputDevice& ADevice) {
     return p;
 }
 
-class TKbdLink {
+class TKbdLink : public TDeviceLink {
 public:
     TKbdLink(TFd AFd, const TReaderConf& AConf, TPortDesc APort, TWakeFunc AWake)
-        : m_rConf(AConf), m_rPort(std::move(APort)), m_hDev(std::move(AFd)), m_fWake(std::move(AWake)),
-          m_oDecoder(AConf.nGapMs) {}
-    ~TKbdLink() { Stop(); }
-
-    // Told when the device hangs up, before the events are queued.
-    void OnLostPort(std::function<void(const std::u16string&)> AFunc) { m_fLostPort = std::move(AFunc); }
-
-    std::int32_t Start() {
-        m_hSignal.Reset(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
-        if (!m_hSignal.Valid())
-            return ErrnoResult(errno);
-        m_oThread = std::thread([this] { Run(); });
-        return ORV_OK;
-    }
-    void Stop() {
-        if (!m_oThread.joinable())
-            return;
-        m_fStop = true;
-        Signal();
-        m_oThread.join();
-    }
-    void DeviceGone() {
-        m_fGoneSeen = true;
-        Signal();
-    }
-    bool Connected() const { return !m_fLost; }
-    const TPortDesc& Port() const { return m_rPort; }
-    std::int32_t Next(TReaderEvent& VEvent) {
-        std::lock_guard<std::mutex> g(m_oLock);
-        if (m_oEvents.empty())
-            return ORV_S_NO_MORE;
-        VEvent = m_oEvents.front();
-        m_oEvents.pop_front();
-        return ORV_OK;
-    }
+        : TDeviceLink(AConf, std::move(APort), std::move(AFd), std::move(AWake)), m_oDecoder(AConf.nGapMs) {}
+    ~TKbdLink() override { Stop(); }
 
 private:
-    void Signal() {
-        std::uint64_t lOne = 1;
-        if (write(m_hSignal.Get(), &lOne, sizeof lOne) < 0) {
-            // Only a closed descriptor fails, and then the thread has ended.
+    bool ReadDevice() override {
+        ssize_t n = read(m_hDev.Get(), m_aBuf + m_nHave, sizeof m_aBuf - m_nHave);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return true;
+        if (n <= 0)
+            return false; // ENODEV from an unplugged device, or the end of a stream
+        m_nHave += std::size_t(n);
+        std::vector<std::string> lNumbers;
+        std::size_t lUsed = 0;
+        for (; m_nHave - lUsed >= sizeof(input_event); lUsed += sizeof(input_event)) {
+            input_event e;
+            std::memcpy(&e, m_aBuf + lUsed, sizeof e);
+            std::string lText;
+            if (m_oDecoder.Feed(e, lText))
+                lNumbers.push_back(std::move(lText));
         }
-    }
-    void Push(std::vector<TReaderEvent> AEvents) {
-        {
-            std::lock_guard<std::mutex> g(m_oLock);
-            for (TReaderEvent& e : AEvents)
-                m_oEvents.push_back(std::move(e));
-        }
-        if (m_fWake)
-            m_fWake();
-    }
-    void Lost() {
-        m_fLost = true;
-        m_hDev.Reset(); // closing ends the grab too
-        TReaderEvent lError, lConn;
-        lError.nKind = ORVR_MK_ERROR;
-        lError.nCode = ORV_E_DISCONNECTED;
-        lConn.nKind = ORVR_MK_CONNECTION;
-        if (m_fLostPort)
-            m_fLostPort(m_rPort.sName);
-        Push({lError, lConn});
-        LogLine(m_rConf.sAlias + ": the device is gone");
-    }
-    void Number(const std::string& AText) {
-        TCardNumber n;
-        if (!TextToCardNumber(AText, m_rConf.nFormat, n)) {
+        std::memmove(m_aBuf, m_aBuf + lUsed, m_nHave - lUsed);
+        m_nHave -= lUsed;
+        for (std::size_t i = PushNumbers(lNumbers); i > 0; --i)
             m_oDecoder.CountRejected();
-            return;
-        }
-        TReaderEvent e;
-        e.nKind = ORVR_MK_CARD_INSERT;
-        e.rCard.nType = n.nCardType;
-        std::copy(n.aKey.begin(), n.aKey.end(), e.rCard.nNum);
-        TReaderEvent r = e;
-        r.nKind = ORVR_MK_CARD_REMOVE;
-        Push({e, r});
-    }
-    void NoteRejected() {
-        const std::uint64_t n = m_oDecoder.Rejected();
-        if (n == m_nRejected)
-            return;
-        m_nRejected = n;
-        const std::uint64_t lNow = SteadyMs();
-        if (m_nLoggedMs == 0 || lNow - m_nLoggedMs >= 1000) {
-            m_nLoggedMs = lNow;
-            LogLine(m_rConf.sAlias + ": " + std::to_string(n) + " number(s) rejected so far");
-        }
+        NoteRejected(m_oDecoder.Rejected(), "number(s)");
+        return true;
     }
 
-    void Run() {
-        alignas(input_event) std::uint8_t lBuf[64 * sizeof(input_event)];
-        std::size_t lHave = 0; // bytes of a record cut by the last read
-        while (!m_fStop) {
-            pollfd lFds[2] = {{m_hSignal.Get(), POLLIN, 0}, {m_hDev.Get(), POLLIN, 0}};
-            int r = poll(lFds, m_hDev.Valid() ? 2 : 1, -1);
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r < 0)
-                break;
-            if (lFds[0].revents) {
-                std::uint64_t v = 0;
-                if (read(m_hSignal.Get(), &v, sizeof v) < 0) {
-                    // Drained already.
-                }
-                if (m_fStop)
-                    break;
-                if (m_fGoneSeen && !m_fLost)
-                    Lost();
-            }
-            if (!m_hDev.Valid())
-                continue;
-            if (lFds[1].revents & POLLIN) {
-                ssize_t n = read(m_hDev.Get(), lBuf + lHave, sizeof lBuf - lHave);
-                if (n < 0 && (errno == EAGAIN || errno == EINTR))
-                    continue;
-                if (n <= 0) {
-                    Lost(); // ENODEV from an unplugged device, or the end of a stream
-                    continue;
-                }
-                lHave += std::size_t(n);
-                std::size_t lUsed = 0;
-                for (; lHave - lUsed >= sizeof(input_event); lUsed += sizeof(input_event)) {
-                    input_event e;
-                    std::memcpy(&e, lBuf + lUsed, sizeof e);
-                    std::string lText;
-                    if (m_oDecoder.Feed(e, lText))
-                        Number(lText);
-                }
-                std::memmove(lBuf, lBuf + lUsed, lHave - lUsed);
-                lHave -= lUsed;
-                NoteRejected();
-                continue;
-            }
-            if (lFds[1].revents & (POLLHUP | POLLERR | POLLNVAL))
-                Lost();
-        }
-    }
-
-    const TReaderConf m_rConf;
-    const TPortDesc m_rPort;
-    TFd m_hDev, m_hSignal;
-    TWakeFunc m_fWake;
-    std::function<void(const std::u16string&)> m_fLostPort;
+    alignas(input_event) std::uint8_t m_aBuf[64 * sizeof(input_event)];
+    std::size_t m_nHave = 0; // bytes of a record cut by the last read
     TKeyDecoder m_oDecoder;
-    std::thread m_oThread;
-    std::atomic<bool> m_fStop{false}, m_fGoneSeen{false}, m_fLost{false};
-    std::uint64_t m_nRejected = 0, m_nLoggedMs = 0;
-    std::mutex m_oLock;
-    std::deque<TReaderEvent> m_oEvents;
 };
 
 struct TKbdShared {
@@ -301,65 +183,7 @@ struct TKbdShared {
     TReadersConf oConf;
     TKbdPaths oPaths;
     std::weak_ptr<THotplug> pHotplug;
-    std::mutex oLock;
-    std::map<std::u16string, std::weak_ptr<TKbdLink>> oOpen;
-};
-
-class TKbdReader : public TBackendReader {
-public:
-    TKbdReader(std::shared_ptr<TKbdShared> AShared, std::shared_ptr<TKbdLink> ALink)
-        : m_pShared(std::move(AShared)), m_pLink(std::move(ALink)) {}
-    ~TKbdReader() override {
-        const std::u16string lName = m_pLink->Port().sName;
-        m_pLink->Stop();
-        if (!m_pShared)
-            return;
-        std::lock_guard<std::mutex> g(m_pShared->oLock);
-        auto it = m_pShared->oOpen.find(lName);
-        if (it != m_pShared->oOpen.end() && it->second.lock() == m_pLink)
-            m_pShared->oOpen.erase(it);
-    }
-    TPortDesc Describe() const override {
-        TPortDesc d = m_pLink->Port();
-        d.fBusy = true;
-        return d;
-    }
-    std::int32_t NextEvent(TReaderEvent& VEvent) override { return m_pLink->Next(VEvent); }
-    TOrvP_CONNECTION_STATUS ConnectionStatus() override {
-        return m_pLink->Connected() ? ORVP_CS_CONNECTED : ORVP_CS_DISCONNECTED;
-    }
-    // A keyboard-style reader has no outputs the library can drive: accepted while it is there.
-    std::int32_t SetIndicator(std::uint32_t ARed, std::uint32_t AGreen, std::uint32_t ASound) override {
-        if (ARed > ORVR_IND_OFF || AGreen > ORVR_IND_OFF || ASound > ORVR_IND_OFF)
-            return ORV_E_INVALID_ARG;
-        return Here();
-    }
-    std::int32_t SetPower(std::uint32_t) override { return ORV_E_NOT_KORVEL; }
-    std::int32_t SetFormat(const std::u16string&) override { return ORV_E_NOT_KORVEL; }
-    std::int32_t CardsInField(std::vector<TOrvR_CARD_INFO>& VCards) override {
-        VCards.clear();
-        return Here();
-    }
-    std::int32_t ReadULPages(std::uint32_t, std::uint8_t*) override { return NoCard(); }
-    std::int32_t WriteULPage(std::uint32_t, const std::uint8_t*) override { return NoCard(); }
-    std::int32_t FindT57(TOrv_KEYNUM_C, std::uint32_t*, std::uint32_t, std::uint32_t) override {
-        return NoCard();
-    }
-    std::int32_t T57Block(bool, std::uint32_t, std::uint8_t*, std::uint32_t, std::uint32_t,
-                          std::uint32_t) override {
-        return NoCard();
-    }
-    std::int32_t ResetT57() override { return NoCard(); }
-    std::int32_t FirmwareBlock(const std::uint8_t*, std::uint32_t, bool) override {
-        return ORV_E_NOT_SUPPORTED;
-    }
-
-private:
-    std::int32_t Here() const { return m_pLink->Connected() ? ORV_OK : ORV_E_DISCONNECTED; }
-    std::int32_t NoCard() const { return m_pLink->Connected() ? ORV_E_NO_CARD : ORV_E_DISCONNECTED; }
-
-    std::shared_ptr<TKbdShared> m_pShared;
-    std::shared_ptr<TKbdLink> m_pLink;
+    std::shared_ptr<TOpenLinks> pOpen = std::make_shared<TOpenLinks>();
 };
 
 // Opens and grabs an input device. A FIFO (a recorded stream in tests) is read as it is.
@@ -442,26 +266,23 @@ public:
         if (ARequest.nRdType != ORVR_RD_UNDEF && ARequest.nRdType != ORVR_RD_KEYBOARD)
             return ORV_E_WRONG_READER;
         const TPortDesc lPort = Describe(*lConf, lDevice);
-        std::lock_guard<std::mutex> g(m_pShared->oLock);
-        auto it = m_pShared->oOpen.find(lPort.sName);
-        if (it != m_pShared->oOpen.end())
-            if (auto lOld = it->second.lock(); lOld && lOld->Connected())
-                return ORV_E_PORT_BUSY;
-        TFd h;
-        std::int32_t r = OpenInput(lDevice.sNode, h);
-        if (r != ORV_OK)
-            return r;
-        auto lLink = std::make_shared<TKbdLink>(std::move(h), *lConf, lPort, std::move(AWake));
-        lLink->OnLostPort([w = m_pShared->pHotplug](const std::u16string& AName) {
-            if (auto h = w.lock())
-                h->Forget(AName);
-        });
-        r = lLink->Start();
-        if (r != ORV_OK)
-            return r;
-        m_pShared->oOpen[lPort.sName] = lLink;
-        VReader = std::make_unique<TKbdReader>(m_pShared, std::move(lLink));
-        return ORV_OK;
+        return m_pShared->pOpen->Open(
+            lPort.sName,
+            [&](std::shared_ptr<TDeviceLink>& VLink) {
+                TFd h;
+                std::int32_t r = OpenInput(lDevice.sNode, h);
+                if (r != ORV_OK)
+                    return r;
+                auto lLink = std::make_shared<TKbdLink>(std::move(h), *lConf, lPort, std::move(AWake));
+                lLink->OnLostPort([w = m_pShared->pHotplug](const std::u16string& AName) {
+                    if (auto lHotplug = w.lock())
+                        lHotplug->Forget(AName);
+                });
+                r = lLink->Start();
+                VLink = std::move(lLink);
+                return r;
+            },
+            VReader);
     }
 
     std::int32_t Watch(TWakeFunc AWake, std::unique_ptr<TBackendDetector>& VDetector) override {
@@ -486,11 +307,7 @@ private:
             if (!AShared->oPaths.Find(c, d))
                 continue;
             TPortDesc p = Describe(c, d);
-            std::lock_guard<std::mutex> g(AShared->oLock);
-            auto it = AShared->oOpen.find(p.sName);
-            if (it != AShared->oOpen.end())
-                if (auto l = it->second.lock())
-                    p.fBusy = l->Connected();
+            p.fBusy = AShared->pOpen->Busy(p.sName);
             lPorts.push_back(std::move(p));
         }
         return lPorts;
@@ -499,15 +316,7 @@ private:
     static void Gone(const std::shared_ptr<TKbdShared>& AShared, const std::u16string& AName) {
         if (!AShared)
             return;
-        std::shared_ptr<TKbdLink> lLink;
-        {
-            std::lock_guard<std::mutex> g(AShared->oLock);
-            auto it = AShared->oOpen.find(AName);
-            if (it != AShared->oOpen.end())
-                lLink = it->second.lock();
-        }
-        if (lLink)
-            lLink->DeviceGone();
+        AShared->pOpen->Gone(AName);
     }
 
     bool m_fGiven = false;
@@ -533,7 +342,7 @@ std::unique_ptr<TBackendReader> MakeKeyboardReader(TFd AFd, const TReaderConf& A
     auto lLink = std::make_shared<TKbdLink>(std::move(AFd), AConf, APort, std::move(AWake));
     if (lLink->Start() != ORV_OK)
         return nullptr;
-    return std::make_unique<TKbdReader>(nullptr, std::move(lLink));
+    return std::make_unique<TDeviceReader>(std::move(lLink), nullptr);
 }
 
 } // namespace Orv
