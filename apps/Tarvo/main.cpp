@@ -6,12 +6,12 @@
 #include "apps/Tarvo/uLangTemplate.h"
 
 #include "base/uExceptions.h"
-#include "base/uLangTemplateArgs.h"
 #include "base/uMessages.h"
 #include "base/uShellOpen.h"
 #include "base/uSingleInstance.h"
 #include "frontdesk/uAppUtils.h"
 #include "gui/uErrorBox.h"
+#include "gui/uLangTemplateRun.h"
 #include "reader/uOrvMsgWindow.h"
 
 #include <QApplication>
@@ -26,7 +26,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -61,32 +60,6 @@ void ShellOpenWithDesktop(QObject* /*AOwner*/, const QString& AFile, const QStri
         throw Exception(QStringLiteral("No application could open it."));
 }
 
-// --write-language-template: every window once, unshown, into the template; no data file, no reader.
-int WriteTemplateAndExit(int argc, char* argv[], const TLangTemplateArgs& AArgs) {
-    if (!AArgs.m_sError.isEmpty()) {
-        std::fprintf(stderr, "Tarvo: %s\n", AArgs.m_sError.toLocal8Bit().constData());
-        return 2;
-    }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen"); // nothing is shown: no desktop needed
-    QApplication lApp(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tarvo"));
-    try {
-        WriteLanguageTemplate(AArgs.m_sFile, AArgs.m_nLanguage);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "Tarvo: %s\n", QString::fromUtf8(e.what()).toLocal8Bit().constData());
-        return 1;
-    }
-    return 0;
-}
-
-QStringList ArgumentsOf(int argc, char* argv[]) {
-    QStringList lArgs;
-    for (int i = 0; i < argc; ++i)
-        lArgs << QString::fromLocal8Bit(argv[i]);
-    return lArgs;
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -94,9 +67,8 @@ int main(int argc, char* argv[]) {
     // reported as every other write failure is.
     signal(SIGXFSZ, SIG_IGN);
     SetMsgProgram(TMsgProgram::FrontDesk);
-    if (const TLangTemplateArgs lTemplate = ParseLangTemplateArgs(ArgumentsOf(argc, argv));
-        lTemplate.m_fWrite)
-        return WriteTemplateAndExit(argc, argv, lTemplate);
+    if (const TLangTemplateArgs lTemplate = LangTemplateArgsOf(argc, argv); lTemplate.m_fWrite)
+        return RunLanguageTemplate(argc, argv, "Tarvo", lTemplate, WriteLanguageTemplate);
     // A second front desk (or one started while the configuration program runs) ends at once, after
     // asking the running program to bring its window to the front.
     if (!Tarvo::CheckSingleInstance(argc, argv)) {
