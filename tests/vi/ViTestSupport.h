@@ -291,6 +291,20 @@ struct TDoneCounter {
         AVI.SetOnLiveFotoDone([this](TVI&) { ++m_nLive; });
         AVI.SetOnArchiveFotoDone([this](TVI&) { ++m_nArchive; });
     }
+    // Starts one request of AKind on AVI and runs the event loop to its done event; its status and
+    // error text.
+    TVIStatus Run(TVI& AVI, TVICmdKind AKind, QString* VErr = nullptr) {
+        int* lCounter = AKind == viCameras ? &m_nCameras : AKind == viLiveFoto ? &m_nLive : &m_nArchive;
+        const int lBefore = *lCounter;
+        if (AKind == viCameras)
+            AVI.StartRefreshCameras();
+        else if (AKind == viLiveFoto)
+            AVI.StartRefreshLiveFoto();
+        else
+            AVI.StartRefreshArhiveFoto();
+        EXPECT_TRUE(WaitUntil([&] { return *lCounter > lBefore; })) << "no done event";
+        return AVI.GetCmdStatus(AKind, VErr);
+    }
 };
 
 } // namespace ViTest

@@ -51,20 +51,7 @@ protected:
         m_oVI.SetActive(true);
     }
 
-    TVIStatus Run(TVICmdKind AKind, QString* VErr = nullptr) {
-        int* lCounter = AKind == viCameras    ? &m_oDone.m_nCameras
-                        : AKind == viLiveFoto ? &m_oDone.m_nLive
-                                              : &m_oDone.m_nArchive;
-        const int lBefore = *lCounter;
-        if (AKind == viCameras)
-            m_oVI.StartRefreshCameras();
-        else if (AKind == viLiveFoto)
-            m_oVI.StartRefreshLiveFoto();
-        else
-            m_oVI.StartRefreshArhiveFoto();
-        EXPECT_TRUE(WaitUntil([&] { return *lCounter > lBefore; })) << "no done event";
-        return m_oVI.GetCmdStatus(AKind, VErr);
-    }
+    TVIStatus Run(TVICmdKind AKind, QString* VErr = nullptr) { return m_oDone.Run(m_oVI, AKind, VErr); }
 
     TLocaleOverride m_oLocale;
     TVI m_oVI;

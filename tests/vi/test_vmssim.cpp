@@ -33,20 +33,7 @@ protected:
     }
 
     // Runs one request of AKind to its end; returns its status and error text.
-    TVIStatus Run(TVICmdKind AKind, QString* VErr = nullptr) {
-        int* lCounter = AKind == viCameras    ? &m_oDone.m_nCameras
-                        : AKind == viLiveFoto ? &m_oDone.m_nLive
-                                              : &m_oDone.m_nArchive;
-        const int lBefore = *lCounter;
-        if (AKind == viCameras)
-            m_oVI.StartRefreshCameras();
-        else if (AKind == viLiveFoto)
-            m_oVI.StartRefreshLiveFoto();
-        else
-            m_oVI.StartRefreshArhiveFoto();
-        EXPECT_TRUE(WaitUntil([&] { return *lCounter > lBefore; })) << "no done event";
-        return m_oVI.GetCmdStatus(AKind, VErr);
-    }
+    TVIStatus Run(TVICmdKind AKind, QString* VErr = nullptr) { return m_oDone.Run(m_oVI, AKind, VErr); }
 
     TLocaleOverride m_oLocale; // code page CP1252 for the client and the simulator it starts
     std::unique_ptr<TVmsSim> m_oSim;
