@@ -2,6 +2,7 @@
 
 #include "orvreader/OrvPort.h"
 #include "orvreader/OrvReader.h"
+#include "orvreader/src/uOrvCardNumber.h"
 
 #include <limits>
 #include <vector>
@@ -93,16 +94,6 @@ void AppendPortFields(std::string& VText, const TBusPort& APort) {
     VText += "sn=" + std::to_string(APort.nSn) + "\n";
     VText += "version=" + std::to_string(APort.nVersion) + "\n";
     VText += "plugged=" + std::to_string(APort.nPluggedMs) + "\n";
-}
-
-int HexDigit(char AChar) {
-    if (AChar >= '0' && AChar <= '9')
-        return AChar - '0';
-    if (AChar >= 'a' && AChar <= 'f')
-        return AChar - 'a' + 10;
-    if (AChar >= 'A' && AChar <= 'F')
-        return AChar - 'A' + 10;
-    return -1;
 }
 
 bool IsBlank(char16_t AUnit) {

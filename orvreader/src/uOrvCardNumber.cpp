@@ -23,16 +23,6 @@ bool IsDigit(char AChar) {
     return AChar >= '0' && AChar <= '9';
 }
 
-int HexValue(char AChar) {
-    if (AChar >= '0' && AChar <= '9')
-        return AChar - '0';
-    if (AChar >= 'A' && AChar <= 'F')
-        return AChar - 'A' + 10;
-    if (AChar >= 'a' && AChar <= 'f')
-        return AChar - 'a' + 10;
-    return -1;
-}
-
 std::string_view Trim(std::string_view AText) {
     while (!AText.empty() && (AText.front() == ' ' || AText.front() == '\t'))
         AText.remove_prefix(1);
@@ -110,14 +100,14 @@ bool ReadHexBytes(std::string_view AText, std::vector<std::uint8_t>& VBytes) {
         }
         if (i + 2 > AText.size())
             return false;
-        int hi = HexValue(AText[i]), lo = HexValue(AText[i + 1]);
+        int hi = HexDigit(AText[i]), lo = HexDigit(AText[i + 1]);
         if (hi < 0 || lo < 0)
             return false;
         VBytes.push_back(std::uint8_t(hi << 4 | lo));
         if (VBytes.size() > cMaxUid)
             return false;
         i += 2;
-        if (VBytes.size() == 1 && i < AText.size() && HexValue(AText[i]) < 0) {
+        if (VBytes.size() == 1 && i < AText.size() && HexDigit(AText[i]) < 0) {
             lSep = AText[i];
             if (lSep != ':' && lSep != '-' && lSep != ' ')
                 return false;
@@ -168,6 +158,16 @@ bool ReadDec(std::string_view AText, bool AReversed, TCardNumber& VNumber) {
 }
 
 } // namespace
+
+int HexDigit(char AChar) {
+    if (AChar >= '0' && AChar <= '9')
+        return AChar - '0';
+    if (AChar >= 'A' && AChar <= 'F')
+        return AChar - 'A' + 10;
+    if (AChar >= 'a' && AChar <= 'f')
+        return AChar - 'a' + 10;
+    return -1;
+}
 
 const char* NumFormatName(TNumFormat AFormat) {
     for (const TFormatName& n : cFormatNames)

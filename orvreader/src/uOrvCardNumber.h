@@ -83,4 +83,7 @@ std::array<TFormatReading, cNumFormatCount> ReadInEveryFormat(std::string_view A
 // The key number in hexadecimal, most significant byte first, as the programs show it ("" for none).
 std::string KeyNumHex(const TKeyNum& AKey);
 
+// The value of a hexadecimal digit (either case), -1 for another character.
+int HexDigit(char AChar);
+
 } // namespace Orv

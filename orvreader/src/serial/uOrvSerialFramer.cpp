@@ -1,20 +1,12 @@
 #include "orvreader/src/serial/uOrvSerialFramer.h"
 
+#include "orvreader/src/uOrvCardNumber.h"
+
 namespace Orv {
 
 namespace {
 
 constexpr std::uint8_t cStx = 0x02, cEtx = 0x03, cCr = 0x0D, cLf = 0x0A;
-
-int Hex(char AChar) {
-    if (AChar >= '0' && AChar <= '9')
-        return AChar - '0';
-    if (AChar >= 'A' && AChar <= 'F')
-        return AChar - 'A' + 10;
-    if (AChar >= 'a' && AChar <= 'f')
-        return AChar - 'a' + 10;
-    return -1;
-}
 
 // The text of a checked frame without its two checksum digits; false for a wrong or missing sum.
 bool CheckXor(std::string& VText) {
@@ -22,7 +14,7 @@ bool CheckXor(std::string& VText) {
         return false;
     std::uint8_t lSum = 0;
     for (std::size_t i = 0; i < VText.size(); i += 2) {
-        int hi = Hex(VText[i]), lo = Hex(VText[i + 1]);
+        int hi = HexDigit(VText[i]), lo = HexDigit(VText[i + 1]);
         if (hi < 0 || lo < 0)
             return false;
         if (i + 2 < VText.size())
