@@ -12,6 +12,8 @@ int SafeLength(const TOrv_KEYNUM& ANumber) {
     return std::min<int>(ANumber[0], 15);
 }
 
+} // namespace
+
 int HexDigit(char16_t AChar) {
     if (AChar >= '0' && AChar <= '9')
         return AChar - '0';
@@ -21,8 +23,6 @@ int HexDigit(char16_t AChar) {
         return AChar - 'a' + 10;
     return -1;
 }
-
-} // namespace
 
 bool SameKeyNum(const TOrv_KEYNUM& A, const TOrv_KEYNUM& B) {
     const int lLen = std::min(SafeLength(A), SafeLength(B));

@@ -21,6 +21,9 @@ int CompareKeyNums(const TOrv_KEYNUM& A, const TOrv_KEYNUM& B);
 QString KeyNumToStr(const TOrv_KEYNUM& ANumber, int AKeyView);
 // Hex text read from its last character; false on any non-hex digit. Empty text gives length 0.
 bool HexToKeyNum(const QString& AText, TOrv_KEYNUM& VNumber);
+
+// The value of a hexadecimal digit (either case), -1 for another character.
+int HexDigit(char16_t AChar);
 // The user name, or "{" + key text + "}" when the name is empty.
 QString UserOrKeyText(const QString& AUserName, const TOrv_KEYNUM& ANumber, int AKeyView);
 // Convenience for tests and callers: a number from its bytes, least significant first.

@@ -2,6 +2,7 @@
 
 #include "base/uCodePage.h"
 #include "base/uExceptions.h"
+#include "base/uKeyNum.h"
 
 #include <QList>
 #include <QStringList>
@@ -20,16 +21,6 @@ QByteArray TrimLeadingBlanks(QByteArray AValue) {
     while (i < AValue.size() && (AValue[i] == ' ' || AValue[i] == '\t'))
         ++i;
     return AValue.mid(i);
-}
-
-int HexDigit(char AChar) {
-    if (AChar >= '0' && AChar <= '9')
-        return AChar - '0';
-    if (AChar >= 'a' && AChar <= 'f')
-        return AChar - 'a' + 10;
-    if (AChar >= 'A' && AChar <= 'F')
-        return AChar - 'A' + 10;
-    return -1;
 }
 
 // A positive decimal number; saturates instead of overflowing; 0 when it does not read.
