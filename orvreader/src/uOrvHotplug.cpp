@@ -21,32 +21,6 @@ bool HasPort(const std::vector<TPortDesc>& APorts, const std::u16string& AName) 
 
 } // namespace
 
-struct THotplug::TQueue {
-    std::mutex oLock;
-    std::deque<TPortEvent> oEvents;
-    TWakeFunc fWake;
-};
-
-namespace {
-
-class THotplugDetector : public TBackendDetector {
-public:
-    explicit THotplugDetector(std::shared_ptr<THotplug::TQueue> AQueue) : m_pQueue(std::move(AQueue)) {}
-    std::int32_t NextEvent(TPortEvent& VEvent) override {
-        std::lock_guard<std::mutex> g(m_pQueue->oLock);
-        if (m_pQueue->oEvents.empty())
-            return ORV_S_NO_MORE;
-        VEvent = m_pQueue->oEvents.front();
-        m_pQueue->oEvents.pop_front();
-        return ORV_OK;
-    }
-
-private:
-    std::shared_ptr<THotplug::TQueue> m_pQueue;
-};
-
-} // namespace
-
 THotplug::THotplug(TScanFunc AScan, std::vector<std::string> ASubsystems, TRemovedFunc ARemoved)
     : m_fScan(std::move(AScan)), m_aSubsystems(std::move(ASubsystems)), m_fRemoved(std::move(ARemoved)) {}
 
@@ -135,7 +109,7 @@ void THotplug::Forget(const std::u16string& AName) {
 void THotplug::Deliver(const std::vector<TPortEvent>& AEvents) {
     if (AEvents.empty())
         return;
-    std::vector<std::shared_ptr<TQueue>> lQueues;
+    std::vector<std::shared_ptr<TPortEventQueue>> lQueues;
     {
         std::lock_guard<std::mutex> g(m_oLock);
         for (auto it = m_aQueues.begin(); it != m_aQueues.end();) {
@@ -156,7 +130,7 @@ void THotplug::Deliver(const std::vector<TPortEvent>& AEvents) {
                 lEvent.rPort.fBusy = false;
                 q->oEvents.push_back(lEvent);
             }
-            lWake = q->fWake;
+            lWake = q->fnWake;
         }
         if (lWake)
             lWake();
@@ -164,15 +138,15 @@ void THotplug::Deliver(const std::vector<TPortEvent>& AEvents) {
 }
 
 std::int32_t THotplug::Watch(TWakeFunc AWake, std::unique_ptr<TBackendDetector>& VDetector) {
-    auto q = std::make_shared<TQueue>();
-    q->fWake = std::move(AWake);
+    auto q = std::make_shared<TPortEventQueue>();
+    q->fnWake = std::move(AWake);
     {
         // Registered under the scan lock: the detector sees every change after the last scan.
         std::lock_guard<std::mutex> g0(m_oScanLock);
         std::lock_guard<std::mutex> g(m_oLock);
         m_aQueues.push_back(q);
     }
-    VDetector = std::make_unique<THotplugDetector>(std::move(q));
+    VDetector = std::make_unique<TQueueDetector>(std::move(q));
     return ORV_OK;
 }
 

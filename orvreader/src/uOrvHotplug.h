@@ -9,6 +9,7 @@
 
 #include "orvreader/src/uOrvBackend.h"
 #include "orvreader/src/uOrvBus.h"
+#include "orvreader/src/uOrvPortQueue.h"
 
 #include <functional>
 #include <memory>
@@ -43,8 +44,6 @@ public:
     // finds the device reports it arriving (a quick replug between two scans is not missed).
     void Forget(const std::u16string& AName);
 
-    struct TQueue;
-
 private:
     void Run();
     void Deliver(const std::vector<TPortEvent>& AEvents);
@@ -59,7 +58,7 @@ private:
     std::mutex m_oScanLock; // one scan at a time, and the last result
     std::vector<TPortDesc> m_aPorts;
     std::mutex m_oLock; // the detector queues
-    std::vector<std::weak_ptr<TQueue>> m_aQueues;
+    std::vector<std::weak_ptr<TPortEventQueue>> m_aQueues;
 };
 
 } // namespace Orv

@@ -4,6 +4,8 @@
 
 #include "orvreader/src/pcsc/uOrvPcscBackend.h"
 
+#include "orvreader/src/uOrvPortQueue.h"
+
 #include "orvreader/src/pcsc/uOrvPcscCard.h"
 #include "orvreader/src/pcsc/uOrvPcscSetup.h"
 #include "orvreader/src/uOrvBus.h"
@@ -89,12 +91,6 @@ struct TPcscSession {
         std::lock_guard<std::mutex> g(oLock);
         oEvents.push_back(AEvent);
     }
-};
-
-struct TPcscDetectorQueue {
-    std::mutex oLock;
-    std::deque<TPortEvent> oEvents;
-    TWakeFunc fnWake;
 };
 
 struct TPcscPort {
@@ -186,7 +182,7 @@ public:
         return ORV_OK;
     }
 
-    void AddDetector(const std::shared_ptr<TPcscDetectorQueue>& AQueue) {
+    void AddDetector(const std::shared_ptr<TPortEventQueue>& AQueue) {
         std::lock_guard<std::mutex> g(m_oLock);
         m_aDetectors.push_back(AQueue);
     }
@@ -573,7 +569,7 @@ private:
     SCARDCONTEXT m_hContext = 0;
     std::size_t m_nListed = 0; // readers pcscd listed, ignored ones included
     std::vector<TPcscPort> m_aPorts;
-    std::vector<std::weak_ptr<TPcscDetectorQueue>> m_aDetectors;
+    std::vector<std::weak_ptr<TPortEventQueue>> m_aDetectors;
 };
 
 class TPcscReader : public TBackendReader {
@@ -641,23 +637,6 @@ private:
     TFd m_hLock; // held while the reader is open: other processes see the port busy
 };
 
-class TPcscDetector : public TBackendDetector {
-public:
-    explicit TPcscDetector(std::shared_ptr<TPcscDetectorQueue> AQueue) : m_pQueue(std::move(AQueue)) {}
-
-    std::int32_t NextEvent(TPortEvent& VEvent) override {
-        std::lock_guard<std::mutex> g(m_pQueue->oLock);
-        if (m_pQueue->oEvents.empty())
-            return ORV_S_NO_MORE;
-        VEvent = m_pQueue->oEvents.front();
-        m_pQueue->oEvents.pop_front();
-        return ORV_OK;
-    }
-
-private:
-    std::shared_ptr<TPcscDetectorQueue> m_pQueue;
-};
-
 class TPcscBackend : public TBackend {
 public:
     explicit TPcscBackend(TPcscSetupFunc ASetups) : m_fnSetups(std::move(ASetups)) {}
@@ -695,10 +674,10 @@ public:
     }
 
     std::int32_t Watch(TWakeFunc AWake, std::unique_ptr<TBackendDetector>& VDetector) override {
-        auto lQueue = std::make_shared<TPcscDetectorQueue>();
+        auto lQueue = std::make_shared<TPortEventQueue>();
         lQueue->fnWake = std::move(AWake);
         m_pShared->AddDetector(lQueue);
-        VDetector = std::make_unique<TPcscDetector>(std::move(lQueue));
+        VDetector = std::make_unique<TQueueDetector>(std::move(lQueue));
         return ORV_OK;
     }
 
