@@ -42,6 +42,27 @@ inline std::string BinPath(const std::string& AName) {
     return BinDir() + "/" + AName;
 }
 
+// A front-desk data file: one zone all day at 2 per minute (1 at level 10), whole amounts, the business
+// day from 06:00, the Reader element AReader ("<Reader .../>"), the card items ACards and
+// AAfterCards (elements after the cards) as given.
+inline std::string DeskDataFile(const std::string& AReader, const std::string& ACards,
+                                const std::string& AAfterCards = std::string()) {
+    return "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+           "<Tarvo version=\"1.2\">\r\n"
+           "<Main>\r\n"
+           "<StartDayTime>06:00</StartDayTime>\r\n"
+           "<Log fileFormat=\"0, txt\" filePeriod=\"0, day\"/>\r\n"
+           "<Tariffication>2</Tariffication>\r\n"
+           "<AccPrice>0</AccPrice>\r\n"
+           "</Main>\r\n" +
+           AReader +
+           "\r\n"
+           "<TimeZones><Item1 name=\"All day\" startTime=\"00:00\" baseCost=\"2\" "
+           "minCost=\"1\"/></TimeZones>\r\n"
+           "<Cards>\r\n" +
+           ACards + "</Cards>\r\n" + AAfterCards + "</Tarvo>\r\n";
+}
+
 inline std::string ReadFile(const std::string& APath) {
     std::ifstream lIn(APath, std::ios::binary);
     std::ostringstream lOut;

@@ -14,22 +14,9 @@ using namespace E2e;
 namespace {
 
 std::string DataFile() {
-    return "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
-           "<Tarvo version=\"1.2\">\r\n"
-           "<Main>\r\n"
-           "<StartDayTime>06:00</StartDayTime>\r\n"
-           "<Log fileFormat=\"0, txt\" filePeriod=\"0, day\"/>\r\n"
-           "<Tariffication>2</Tariffication>\r\n"
-           "<AccPrice>0</AccPrice>\r\n"
-           "</Main>\r\n"
-           "<Reader sn=\"1001\" port=\"COM3\"/>\r\n"
-           "<TimeZones><Item1 name=\"All day\" startTime=\"00:00\" baseCost=\"2\" "
-           "minCost=\"1\"/></TimeZones>\r\n"
-           "<Cards>\r\n"
-           "<Item1 number=\"0A0B0C\" name=\"Ann\" level=\"0\"/>\r\n"
-           "</Cards>\r\n"
-           "<Popup max=\"5\" timeOut=\"2\"/>\r\n"
-           "</Tarvo>\r\n";
+    return DeskDataFile("<Reader sn=\"1001\" port=\"COM3\"/>",
+                        "<Item1 number=\"0A0B0C\" name=\"Ann\" level=\"0\"/>\r\n",
+                        "<Popup max=\"5\" timeOut=\"2\"/>\r\n");
 }
 
 const char* const cShownLine = "Main window shown for a second start";

@@ -15,26 +15,11 @@ namespace {
 // One zone all day at 2 per minute (1 at level 10), whole amounts, the business day from 06:00.
 // AReader is the Reader element's attributes and content.
 std::string DataFile(const std::string& AReader) {
-    return "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
-           "<Tarvo version=\"1.2\">\r\n"
-           "<Main>\r\n"
-           "<StartDayTime>06:00</StartDayTime>\r\n"
-           "<Log fileFormat=\"0, txt\" filePeriod=\"0, day\"/>\r\n"
-           "<Tariffication>2</Tariffication>\r\n"
-           "<AccPrice>0</AccPrice>\r\n"
-           "</Main>\r\n"
-           "<Reader " +
-           AReader +
-           "\r\n"
-           "<TimeZones><Item1 name=\"All day\" startTime=\"00:00\" baseCost=\"2\" "
-           "minCost=\"1\"/></TimeZones>\r\n"
-           "<Cards>\r\n"
-           "<Item1 number=\"0A0B0C\" name=\"Ann\" level=\"0\"/>\r\n"
-           "<Item2 number=\"0D\" name=\"Bob\" level=\"10\"/>\r\n"
-           "<Item3 number=\"123456\" name=\"Wiegand\" level=\"0\"/>\r\n"
-           "</Cards>\r\n"
-           "<Popup max=\"5\" timeOut=\"2\"/>\r\n"
-           "</Tarvo>\r\n";
+    return DeskDataFile("<Reader " + AReader,
+                        "<Item1 number=\"0A0B0C\" name=\"Ann\" level=\"0\"/>\r\n"
+                        "<Item2 number=\"0D\" name=\"Bob\" level=\"10\"/>\r\n"
+                        "<Item3 number=\"123456\" name=\"Wiegand\" level=\"0\"/>\r\n",
+                        "<Popup max=\"5\" timeOut=\"2\"/>\r\n");
 }
 
 const std::string cDay = "02032026"; // Monday 2 March 2026

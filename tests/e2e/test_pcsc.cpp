@@ -17,24 +17,8 @@ const std::string cDay = "02032026"; // Monday 2 March 2026
 
 // One zone all day at 2 per minute; Ann's card is the four-byte UID 04 A2 3B 7C.
 std::string DataFile(const std::string& AReader) {
-    return "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
-           "<Tarvo version=\"1.2\">\r\n"
-           "<Main>\r\n"
-           "<StartDayTime>06:00</StartDayTime>\r\n"
-           "<Log fileFormat=\"0, txt\" filePeriod=\"0, day\"/>\r\n"
-           "<Tariffication>2</Tariffication>\r\n"
-           "<AccPrice>0</AccPrice>\r\n"
-           "</Main>\r\n"
-           "<Reader " +
-           AReader +
-           "\r\n"
-           "<TimeZones><Item1 name=\"All day\" startTime=\"00:00\" baseCost=\"2\" "
-           "minCost=\"1\"/></TimeZones>\r\n"
-           "<Cards>\r\n"
-           "<Item1 number=\"04A23B7C\" name=\"Ann\" level=\"0\"/>\r\n"
-           "</Cards>\r\n"
-           "<Popup max=\"5\" timeOut=\"2\"/>\r\n"
-           "</Tarvo>\r\n";
+    return DeskDataFile("<Reader " + AReader, "<Item1 number=\"04A23B7C\" name=\"Ann\" level=\"0\"/>\r\n",
+                        "<Popup max=\"5\" timeOut=\"2\"/>\r\n");
 }
 
 struct TPortLine {

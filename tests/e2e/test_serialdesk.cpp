@@ -21,24 +21,9 @@ using namespace E2e;
 namespace {
 
 std::string DataFile(std::int32_t ASn) {
-    return "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
-           "<Tarvo version=\"1.2\">\r\n"
-           "<Main>\r\n"
-           "<StartDayTime>06:00</StartDayTime>\r\n"
-           "<Log fileFormat=\"0, txt\" filePeriod=\"0, day\"/>\r\n"
-           "<Tariffication>2</Tariffication>\r\n"
-           "<AccPrice>0</AccPrice>\r\n"
-           "</Main>\r\n"
-           "<Reader sn=\"" +
-           std::to_string(ASn) +
-           "\" port=\"COM21\"/>\r\n"
-           "<TimeZones><Item1 name=\"All day\" startTime=\"00:00\" baseCost=\"2\" "
-           "minCost=\"1\"/></TimeZones>\r\n"
-           "<Cards>\r\n"
-           "<Item1 number=\"00BC614E\" name=\"Ann\" level=\"0\"/>\r\n"
-           "<Item2 number=\"0000002A\" name=\"Bob\" level=\"0\"/>\r\n"
-           "</Cards>\r\n"
-           "</Tarvo>\r\n";
+    return DeskDataFile("<Reader sn=\"" + std::to_string(ASn) + "\" port=\"COM21\"/>",
+                        "<Item1 number=\"00BC614E\" name=\"Ann\" level=\"0\"/>\r\n"
+                        "<Item2 number=\"0000002A\" name=\"Bob\" level=\"0\"/>\r\n");
 }
 
 const std::string cDay = "02032026";
