@@ -5,8 +5,6 @@
 
 namespace {
 
-const char* const c_aNames[cCardFormatCount] = {"em4100", "3+5", "hex", "hexrev", "dec", "decrev"};
-
 // The decimal text of a number given most significant byte first.
 QString Decimal(std::vector<std::uint8_t> ABytes) {
     QString lDigits;
@@ -35,14 +33,14 @@ QString Hex(const std::vector<std::uint8_t>& ABytes) {
 } // namespace
 
 QString CardFormatName(int AFormat) {
-    return AFormat >= 0 && AFormat < cCardFormatCount ? QString::fromLatin1(c_aNames[AFormat]) : QString();
+    return AFormat >= 0 && AFormat < cCardFormatCount
+               ? QString::fromLatin1(Orv::NumFormatName(Orv::TNumFormat(AFormat)))
+               : QString();
 }
 
 int CardFormatOfName(const QString& AName) {
-    for (int i = 0; i < cCardFormatCount; ++i)
-        if (AName.compare(QLatin1String(c_aNames[i]), Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    Orv::TNumFormat lFormat{};
+    return Orv::ParseNumFormat(AName.toStdString(), lFormat) ? int(lFormat) : -1;
 }
 
 QString KeyNumInFormat(const TOrv_KEYNUM& AKey, int AFormat) {

@@ -11,10 +11,11 @@
 //   decrev   the number of the bytes taken least significant first, in decimal
 
 #include "base/uKeyNum.h"
+#include "orvreader/src/uOrvCardNumber.h"
 
 #include <QString>
 
-inline constexpr int cCardFormatCount = 6;
+inline constexpr int cCardFormatCount = Orv::cNumFormatCount;
 
 // The format's name in readers.ini ("em4100", "3+5", "hex", "hexrev", "dec", "decrev"); "" out of range.
 QString CardFormatName(int AFormat);
