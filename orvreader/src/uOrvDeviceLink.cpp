@@ -217,4 +217,45 @@ void TOpenLinks::Gone(const std::u16string& AName) {
         lLink->DeviceGone();
 }
 
+std::int32_t TDeviceBackend::Watch(TWakeFunc AWake, std::unique_ptr<TBackendDetector>& VDetector) {
+    if (!m_pHotplug)
+        return ORV_E_NOT_SUPPORTED; // no reader of this kind configured: nothing ever changes here
+    return m_pHotplug->Watch(std::move(AWake), VDetector);
+}
+
+std::int32_t TDeviceBackend::Refresh() {
+    if (m_pHotplug)
+        m_pHotplug->Rescan();
+    return ORV_OK;
+}
+
+TReadersConf TDeviceBackend::ReadersOfKind(const TReadersConf* AGiven, TReaderKind AKind, bool ALogProblems) {
+    TReadersConf lConf;
+    if (AGiven) {
+        lConf = *AGiven;
+    } else {
+        LoadReadersIni(ReadersIniPath(), lConf);
+        if (ALogProblems)
+            for (const std::string& p : lConf.aProblems)
+                LogLine(p);
+    }
+    auto& r = lConf.aReaders;
+    r.erase(std::remove_if(r.begin(), r.end(), [&](const TReaderConf& c) { return c.nKind != AKind; }),
+            r.end());
+    return lConf;
+}
+
+void TDeviceBackend::StopHotplug() {
+    if (m_pHotplug)
+        m_pHotplug->Stop();
+    m_pHotplug.reset();
+}
+
+void TDeviceBackend::ForgetOnLoss(TDeviceLink& ALink) const {
+    ALink.OnLostPort([w = std::weak_ptr<THotplug>(m_pHotplug)](const std::u16string& AName) {
+        if (auto lHotplug = w.lock())
+            lHotplug->Forget(AName);
+    });
+}
+
 } // namespace Orv

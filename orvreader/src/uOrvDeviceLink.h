@@ -7,6 +7,7 @@
 
 #include "orvreader/src/uOrvBackend.h"
 #include "orvreader/src/uOrvFiles.h"
+#include "orvreader/src/uOrvHotplug.h"
 #include "orvreader/src/uOrvReadersIni.h"
 
 #include <atomic>
@@ -134,6 +135,23 @@ private:
 
     std::mutex m_oLock;
     std::map<std::u16string, std::weak_ptr<TDeviceLink>> m_oOpen;
+};
+
+// The backend side both share: the readers of its kind from the configuration, hot-plug of their
+// devices, and the hot-plug told at once when an open link's device hangs up.
+class TDeviceBackend : public TBackend {
+public:
+    std::int32_t Watch(TWakeFunc AWake, std::unique_ptr<TBackendDetector>& VDetector) override;
+    std::int32_t Refresh() override;
+
+protected:
+    // The readers of AKind: of AGiven when there is one (tests), else of readers.ini, whose problems
+    // are logged when ALogProblems (one backend logs them for all).
+    static TReadersConf ReadersOfKind(const TReadersConf* AGiven, TReaderKind AKind, bool ALogProblems);
+    void StopHotplug();
+    void ForgetOnLoss(TDeviceLink& ALink) const;
+
+    std::shared_ptr<THotplug> m_pHotplug; // none while no reader of the kind is configured
 };
 
 } // namespace Orv

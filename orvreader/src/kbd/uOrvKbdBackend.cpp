@@ -182,7 +182,6 @@ struct TKbdShared {
     TKbdShared(std::string ADev, std::string ASys) : oPaths(std::move(ADev), std::move(ASys)) {}
     TReadersConf oConf;
     TKbdPaths oPaths;
-    std::weak_ptr<THotplug> pHotplug;
     std::shared_ptr<TOpenLinks> pOpen = std::make_shared<TOpenLinks>();
 };
 
@@ -210,7 +209,7 @@ std::int32_t OpenInput(const std::string& APath, TFd& VFd) {
     return ORV_OK;
 }
 
-class TKbdBackend : public TBackend {
+class TKbdBackend : public TDeviceBackend {
 public:
     TKbdBackend() = default;
     TKbdBackend(const TReadersConf& AConf, std::string ADev, std::string ASys)
@@ -218,29 +217,20 @@ public:
 
     std::int32_t Start() override {
         auto lShared = std::make_shared<TKbdShared>(m_sDev, m_sSys);
-        if (m_fGiven)
-            lShared->oConf = m_oGiven;
-        else
-            LoadReadersIni(ReadersIniPath(), lShared->oConf); // its problems are logged by the serial backend
-        auto& r = lShared->oConf.aReaders;
-        r.erase(std::remove_if(r.begin(), r.end(),
-                               [](const TReaderConf& c) { return c.nKind != TReaderKind::Keyboard; }),
-                r.end());
+        // readers.ini's problems are logged by the serial backend
+        lShared->oConf = ReadersOfKind(m_fGiven ? &m_oGiven : nullptr, TReaderKind::Keyboard, false);
         m_pShared = lShared;
-        if (r.empty())
+        if (lShared->oConf.aReaders.empty())
             return ORV_OK;
         std::weak_ptr<TKbdShared> lWeak = lShared;
         m_pHotplug = std::make_shared<THotplug>(
             [lWeak] { return Scan(lWeak.lock()); }, std::vector<std::string>{"input"},
             [lWeak](const std::u16string& AName) { Gone(lWeak.lock(), AName); });
-        lShared->pHotplug = m_pHotplug;
         return m_pHotplug->Start();
     }
 
     void Stop() override {
-        if (m_pHotplug)
-            m_pHotplug->Stop();
-        m_pHotplug.reset();
+        StopHotplug();
         m_pShared.reset();
     }
 
@@ -274,27 +264,12 @@ public:
                 if (r != ORV_OK)
                     return r;
                 auto lLink = std::make_shared<TKbdLink>(std::move(h), *lConf, lPort, std::move(AWake));
-                lLink->OnLostPort([w = m_pShared->pHotplug](const std::u16string& AName) {
-                    if (auto lHotplug = w.lock())
-                        lHotplug->Forget(AName);
-                });
+                ForgetOnLoss(*lLink);
                 r = lLink->Start();
                 VLink = std::move(lLink);
                 return r;
             },
             VReader);
-    }
-
-    std::int32_t Watch(TWakeFunc AWake, std::unique_ptr<TBackendDetector>& VDetector) override {
-        if (!m_pHotplug)
-            return ORV_OK;
-        return m_pHotplug->Watch(std::move(AWake), VDetector);
-    }
-
-    std::int32_t Refresh() override {
-        if (m_pHotplug)
-            m_pHotplug->Rescan();
-        return ORV_OK;
     }
 
 private:
@@ -323,7 +298,6 @@ private:
     TReadersConf m_oGiven;
     std::string m_sDev = "/dev/input", m_sSys = "/sys/class/input";
     std::shared_ptr<TKbdShared> m_pShared;
-    std::shared_ptr<THotplug> m_pHotplug;
 };
 
 } // namespace

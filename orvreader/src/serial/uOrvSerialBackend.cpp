@@ -101,43 +101,29 @@ private:
 
 struct TSerialShared {
     TReadersConf oConf;
-    std::weak_ptr<THotplug> pHotplug;
     std::shared_ptr<TOpenLinks> pOpen = std::make_shared<TOpenLinks>();
 };
 
-class TSerialBackend : public TBackend {
+class TSerialBackend : public TDeviceBackend {
 public:
     TSerialBackend() = default;
     explicit TSerialBackend(const TReadersConf& AConf) : m_fGiven(true), m_oGiven(AConf) {}
 
     std::int32_t Start() override {
         auto lShared = std::make_shared<TSerialShared>();
-        if (m_fGiven) {
-            lShared->oConf = m_oGiven;
-        } else {
-            LoadReadersIni(ReadersIniPath(), lShared->oConf);
-            for (const std::string& p : lShared->oConf.aProblems)
-                LogLine(p);
-        }
-        auto& r = lShared->oConf.aReaders;
-        r.erase(std::remove_if(r.begin(), r.end(),
-                               [](const TReaderConf& c) { return c.nKind != TReaderKind::Serial; }),
-                r.end());
+        lShared->oConf = ReadersOfKind(m_fGiven ? &m_oGiven : nullptr, TReaderKind::Serial, true);
         m_pShared = lShared;
-        if (r.empty())
+        if (lShared->oConf.aReaders.empty())
             return ORV_OK; // nothing configured: nothing opened, no thread
         std::weak_ptr<TSerialShared> lWeak = lShared;
         m_pHotplug = std::make_shared<THotplug>(
             [lWeak] { return Scan(lWeak.lock()); }, std::vector<std::string>{"tty"},
             [lWeak](const std::u16string& AName) { Gone(lWeak.lock(), AName); });
-        lShared->pHotplug = m_pHotplug;
         return m_pHotplug->Start();
     }
 
     void Stop() override {
-        if (m_pHotplug)
-            m_pHotplug->Stop();
-        m_pHotplug.reset();
+        StopHotplug();
         m_pShared.reset();
     }
 
@@ -175,27 +161,12 @@ public:
                 if (r != ORV_OK)
                     return r;
                 auto lLink = std::make_shared<TSerialLink>(*lConf, lPort, std::move(h), std::move(AWake));
-                lLink->OnLostPort([w = m_pShared->pHotplug](const std::u16string& AName) {
-                    if (auto lHotplug = w.lock())
-                        lHotplug->Forget(AName);
-                });
+                ForgetOnLoss(*lLink);
                 r = lLink->Start();
                 VLink = std::move(lLink);
                 return r;
             },
             VReader);
-    }
-
-    std::int32_t Watch(TWakeFunc AWake, std::unique_ptr<TBackendDetector>& VDetector) override {
-        if (!m_pHotplug)
-            return ORV_OK; // no serial reader configured: nothing ever changes here
-        return m_pHotplug->Watch(std::move(AWake), VDetector);
-    }
-
-    std::int32_t Refresh() override {
-        if (m_pHotplug)
-            m_pHotplug->Rescan();
-        return ORV_OK;
     }
 
 private:
@@ -222,7 +193,6 @@ private:
     bool m_fGiven = false;
     TReadersConf m_oGiven;
     std::shared_ptr<TSerialShared> m_pShared;
-    std::shared_ptr<THotplug> m_pHotplug;
 };
 
 } // namespace
