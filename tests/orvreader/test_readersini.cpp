@@ -168,10 +168,11 @@ TEST(ReadersIni, AliasesSuitTheirKind) {
 
 TEST(ReadersIni, AnyBytesNeverCrashAndAnOversizedFileGivesNothing) {
     std::mt19937 lRandom(17);
+    static const char cPool[] = "[]=\n\r;#abcCOM1kind=serialdevice=/x\xFF\x00 ";
     for (int i = 0; i < 2000; ++i) {
         std::string lText(lRandom() % 300, '\0');
         for (char& ch : lText)
-            ch = "[]=\n\r;#abcCOM1kind=serialdevice=/x\xFF\x00 "[lRandom() % 39];
+            ch = cPool[lRandom() % (sizeof cPool - 1)];
         TReadersConf c = ParseReadersIni(lText);
         for (const TReaderConf& r : c.aReaders) {
             EXPECT_TRUE(ValidAlias(r.sAlias, r.nKind)) << r.sAlias;
