@@ -35,6 +35,8 @@ public:
     void SetOnCamerasDone(TNotifyEvent AEvent) { FOnCamerasDone = std::move(AEvent); }
     void SetOnLiveFotoDone(TNotifyEvent AEvent) { FOnLiveFotoDone = std::move(AEvent); }
     void SetOnArchiveFotoDone(TNotifyEvent AEvent) { FOnArhFotoDone = std::move(AEvent); }
+    // The handler in place, so that a window taking it over for a while can give it back.
+    const TNotifyEvent& OnArchiveFotoDone() const { return FOnArhFotoDone; }
 
     // Scheme, host and port, without a trailing path. Server, login and digest are taken by the worker
     // when it starts: change them while inactive (or deactivate and reactivate).
