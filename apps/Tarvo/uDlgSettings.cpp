@@ -174,9 +174,10 @@ void TfmSettingsDlg::btnOkClick() {
         accept();
 }
 
-bool ExecSettingsDlg(QWidget* AOwner, TTarvoDoc& ADoc, bool ACentreOnScreen, TWebCam* AWebCam) {
+bool ExecSettingsDlg(QWidget* AOwner, TTarvoDoc& ADoc, bool ACentreOnScreen, TWebCam* AWebCam, TVI* AVI) {
     TfmSettingsDlg lDlg(AOwner, ADoc);
     lDlg.SetWebCam(AWebCam);
+    lDlg.SetVI(AVI);
     if (ACentreOnScreen) {
         const QScreen* lScreen =
             AOwner && AOwner->screen() ? AOwner->screen() : QGuiApplication::primaryScreen();

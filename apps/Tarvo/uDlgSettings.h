@@ -26,6 +26,7 @@ class QStackedWidget;
 class QTabBar;
 class QTabWidget;
 class TSpinEditDouble;
+class TVI;
 class TWebCam;
 namespace Tarvo {
 class TTarvoDoc;
@@ -99,6 +100,9 @@ public:
 
     // The desk's webcam, which the Webcam page switches on with the values being edited.
     void SetWebCam(TWebCam* AWebCam) { FWebCam = AWebCam; }
+    // The desk's video-server client, which the VI page lists cameras with and tries out.
+    void SetVI(TVI* AVI) { FVI = AVI; }
+    TVI* VI() const { return FVI; }
     // Camera sub-page flags of m_nInitCamPages.
     static constexpr int CAMPAGE_WEB = 1;
     static constexpr int CAMPAGE_VI = 2;
@@ -180,6 +184,7 @@ private:
     QSet<const QObject*> m_aTouched;
     // Camera page.
     TWebCam* FWebCam = nullptr;
+    TVI* FVI = nullptr;
     int m_nInitCamPages = 0;
     bool m_fWebcamCameras = false; // the camera list is filled
     bool m_fWebcamSizes = false;   // the video-size list is filled
@@ -187,6 +192,6 @@ private:
 
 // Runs the settings dialog modally on ADoc, centred on AOwner or, with ACentreOnScreen, on the screen;
 // true when closed with OK.
-// AWebCam is the desk's webcam that the Camera page lists and tries out.
+// AWebCam is the desk's webcam and AVI its video-server client, which the Camera page lists and tries out.
 bool ExecSettingsDlg(QWidget* AOwner, Tarvo::TTarvoDoc& ADoc, bool ACentreOnScreen = false,
-                     TWebCam* AWebCam = nullptr);
+                     TWebCam* AWebCam = nullptr, TVI* AVI = nullptr);

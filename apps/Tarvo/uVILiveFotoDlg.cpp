@@ -163,10 +163,22 @@ void TfmVILiveFotoDlg::done(int AResult) {
     QDialog::done(AResult);
 }
 
+namespace {
+void RunCentred(TfmVILiveFotoDlg& ADlg, QWidget* AOwner) {
+    if (AOwner)
+        ADlg.move(AOwner->geometry().center() - ADlg.rect().center());
+    ADlg.exec();
+}
+} // namespace
+
 void ExecLiveFotoDlg(QWidget* AOwner, TWebCam& AWebCam) {
     TfmVILiveFotoDlg lDlg(AOwner);
     lDlg.SetWebCam(&AWebCam);
-    if (AOwner)
-        lDlg.move(AOwner->geometry().center() - lDlg.rect().center());
-    lDlg.exec();
+    RunCentred(lDlg, AOwner);
+}
+
+void ExecLiveFotoDlg(QWidget* AOwner, TVI& AVI) {
+    TfmVILiveFotoDlg lDlg(AOwner);
+    lDlg.SetVI(&AVI);
+    RunCentred(lDlg, AOwner);
 }

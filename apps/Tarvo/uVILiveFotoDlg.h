@@ -13,6 +13,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+class TVI;
 class TWebCam;
 
 class TfmVILiveFotoDlg : public QDialog {
@@ -28,6 +29,9 @@ public:
     // The source; set before showing.
     void SetWebCam(TWebCam* AWebCam) { FWebCam = AWebCam; }
     TWebCam* WebCam() const { return FWebCam; }
+    // The video server as the source instead of the webcam; set before showing.
+    void SetVI(TVI* AVI) { FVI = AVI; }
+    TVI* VI() const { return FVI; }
     // Switches continuous refresh.
     void SetAutoRefresh(bool AValue);
     bool AutoRefresh() const { return m_fAutoRefresh; }
@@ -61,8 +65,11 @@ private:
     QImage m_oTempBmp;
     std::int32_t m_nCounter = 0;
     TWebCam* FWebCam = nullptr;
+    TVI* FVI = nullptr;
     bool m_fAutoRefresh = false;
 };
 
 // Runs the live photo dialog modally on AWebCam, centred on AOwner.
 void ExecLiveFotoDlg(QWidget* AOwner, TWebCam& AWebCam);
+// Runs the live photo dialog modally on the video server's current camera, centred on AOwner.
+void ExecLiveFotoDlg(QWidget* AOwner, TVI& AVI);
