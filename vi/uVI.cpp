@@ -113,8 +113,11 @@ void TVI::BreakAll() {
 void TVI::Notify(const TNotifyEvent& AEvent) {
     if (!AEvent)
         return;
+    // A handler may replace itself (a window that closes while its error box is up puts back the
+    // handler it borrowed): the call runs on a copy, so the running one is never destroyed under it.
+    const TNotifyEvent lEvent = AEvent;
     try {
-        AEvent(*this);
+        lEvent(*this);
     } catch (const std::exception& E) {
         qWarning("Video server event handler failed: %s", E.what());
     }

@@ -32,8 +32,12 @@ public:
     TVI(const TVI&) = delete;
     TVI& operator=(const TVI&) = delete;
 
+    // A window that borrows an event for its lifetime reads the handler first and puts it back after.
+    const TNotifyEvent& OnCamerasDone() const { return FOnCamerasDone; }
     void SetOnCamerasDone(TNotifyEvent AEvent) { FOnCamerasDone = std::move(AEvent); }
+    const TNotifyEvent& OnLiveFotoDone() const { return FOnLiveFotoDone; }
     void SetOnLiveFotoDone(TNotifyEvent AEvent) { FOnLiveFotoDone = std::move(AEvent); }
+    const TNotifyEvent& OnArchiveFotoDone() const { return FOnArhFotoDone; }
     void SetOnArchiveFotoDone(TNotifyEvent AEvent) { FOnArhFotoDone = std::move(AEvent); }
     // The handler in place, so that a window taking it over for a while can give it back.
     const TNotifyEvent& OnArchiveFotoDone() const { return FOnArhFotoDone; }
