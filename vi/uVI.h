@@ -38,9 +38,8 @@ public:
     const TNotifyEvent& OnLiveFotoDone() const { return FOnLiveFotoDone; }
     void SetOnLiveFotoDone(TNotifyEvent AEvent) { FOnLiveFotoDone = std::move(AEvent); }
     const TNotifyEvent& OnArchiveFotoDone() const { return FOnArhFotoDone; }
-    void SetOnArchiveFotoDone(TNotifyEvent AEvent) { FOnArhFotoDone = std::move(AEvent); }
-    // The handler in place, so that a window taking it over for a while can give it back.
     const TNotifyEvent& OnArchiveFotoDone() const { return FOnArhFotoDone; }
+    void SetOnArchiveFotoDone(TNotifyEvent AEvent) { FOnArhFotoDone = std::move(AEvent); }
 
     // Scheme, host and port, without a trailing path. Server, login and digest are taken by the worker
     // when it starts: change them while inactive (or deactivate and reactivate).
