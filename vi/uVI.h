@@ -38,7 +38,6 @@ public:
     const TNotifyEvent& OnLiveFotoDone() const { return FOnLiveFotoDone; }
     void SetOnLiveFotoDone(TNotifyEvent AEvent) { FOnLiveFotoDone = std::move(AEvent); }
     const TNotifyEvent& OnArchiveFotoDone() const { return FOnArhFotoDone; }
-    const TNotifyEvent& OnArchiveFotoDone() const { return FOnArhFotoDone; }
     void SetOnArchiveFotoDone(TNotifyEvent AEvent) { FOnArhFotoDone = std::move(AEvent); }
 
     // Scheme, host and port, without a trailing path. Server, login and digest are taken by the worker
