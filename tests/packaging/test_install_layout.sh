@@ -65,6 +65,15 @@ for id in org.tarvo.Tarvo org.tarvo.ConfigTarvo; do
 done
 [ -f "$usr/share/doc/tarvo/copyright" ] || fail "no /usr/share/doc/tarvo/copyright"
 gzip -t "$usr/share/doc/tarvo/changelog.Debian.gz" 2>/dev/null || fail "no readable changelog.Debian.gz"
+# The packager's addresses are filled in wherever the package names them.
+for file in "$usr/share/doc/tarvo/copyright" "$usr/share/doc/tarvo/changelog.Debian.gz" "$usr"/share/metainfo/*.xml; do
+  left=$(zcat -f "$file" 2>/dev/null | grep -oE '@[A-Z_]+@' | sort -u | tr '\n' ' ')
+  [ -z "$left" ] || fail "$(basename "$file") keeps the placeholders $left"
+done
+grep -q '^Upstream-Contact: .*<.*@.*>$' "$usr/share/doc/tarvo/copyright" 2>/dev/null ||
+  fail "the copyright file names no Upstream-Contact address"
+zcat "$usr/share/doc/tarvo/changelog.Debian.gz" 2>/dev/null | grep -qE '^ -- .+ <.+@.+>  ' ||
+  fail "the changelog is signed by no maintainer address"
 
 # The installed folder is writable here (a temporary root, maybe as root); the data still goes to
 # $XDG_DATA_HOME/Tarvo.
