@@ -37,6 +37,11 @@ TfmSettingsDlg::TfmSettingsDlg(QWidget* AOwner, TTarvoDoc& ADoc) : QDialog(AOwne
                       QStringLiteral("TfmSettingsDlg-cbFontSize-*")});
 }
 
+TfmSettingsDlg::~TfmSettingsDlg() {
+    // A dialog destroyed without closing leaves no handler behind that points at it.
+    ReturnCamerasDone();
+}
+
 QString TfmSettingsDlg::DefaultFontText() {
     return QStringLiteral("<default>");
 }
@@ -76,6 +81,9 @@ void TfmSettingsDlg::showEvent(QShowEvent* AEvent) {
     }
     m_fAutorunShown = m_oCopy.m_fAutorun;
     m_aTouched.clear();
+    // Shown again after closing: the VI page takes the client's cameras-done event back.
+    if (m_nInitCamPages & CAMPAGE_VI)
+        BorrowCamerasDone();
     LoadFilledPages();
     InitPage(pcSettings->currentIndex());
 }
@@ -167,6 +175,13 @@ bool TfmSettingsDlg::StoreSettings() {
         ShowException(this, lError);
         return false;
     }
+}
+
+void TfmSettingsDlg::done(int AResult) {
+    if (FVI && FVI->Active())
+        FVI->BreakAll();
+    ReturnCamerasDone();
+    QDialog::done(AResult);
 }
 
 void TfmSettingsDlg::btnOkClick() {

@@ -7,6 +7,7 @@
 // its list) survive an OK.
 
 #include "frontdesk/uSettingsCopy.h"
+#include "vi/uVI.h"
 
 #include <QDialog>
 #include <QSet>
@@ -19,6 +20,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
@@ -26,7 +28,6 @@ class QStackedWidget;
 class QTabBar;
 class QTabWidget;
 class TSpinEditDouble;
-class TVI;
 class TWebCam;
 namespace Tarvo {
 class TTarvoDoc;
@@ -44,6 +45,7 @@ public:
     static constexpr const char* AUTORUN_NAME = "Tarvo";
 
     TfmSettingsDlg(QWidget* AOwner, Tarvo::TTarvoDoc& ADoc);
+    ~TfmSettingsDlg() override;
 
     const Tarvo::TSettingsCopy& Copy() const { return m_oCopy; }
     int InitPages() const { return m_nInitPages; }
@@ -97,6 +99,15 @@ public:
     QComboBox* cbCamWebSize = nullptr;
     QSpinBox* edtCamWebNum = nullptr;
     QSpinBox* edtCamWebInterval = nullptr;
+    QLineEdit* edtServer = nullptr;
+    QLineEdit* edtLogin = nullptr;
+    QLineEdit* edtPassword = nullptr;
+    QComboBox* cbCamera = nullptr;
+    QPushButton* btnCamVIRefresh = nullptr;
+    QPushButton* btnCamVIFoto = nullptr;
+    QSpinBox* edtTimeOffs = nullptr;
+    QSpinBox* edtStepViewing = nullptr;
+    QSpinBox* edtViReqTimeOut = nullptr;
 
     // The desk's webcam, which the Webcam page switches on with the values being edited.
     void SetWebCam(TWebCam* AWebCam) { FWebCam = AWebCam; }
@@ -114,8 +125,18 @@ public:
     void btnCamWebFotoClick();
     // Runs the live photo dialog on the webcam (replaceable for tests).
     std::function<void(QWidget* AOwner, TWebCam& AWebCam)> FRunLiveFoto;
+    // The VI page's commands, as its buttons run them.
+    void btnCamVIRefreshClick();
+    void btnCamVIFotoClick();
+    // Runs the live photo dialog on the video server (replaceable for tests).
+    std::function<void(QWidget* AOwner, TVI& AVI)> FRunLiveFotoVI;
+    // The separator between a camera's link and its title in the VI camera list.
+    static QString CameraTitleSeparator() { return QStringLiteral("   // "); }
 
     static QString DefaultFontText(); // "<default>"
+
+    // Closing breaks off the video client's requests and gives back its cameras-done handler.
+    void done(int AResult) override;
 
 protected:
     void showEvent(QShowEvent* AEvent) override;
@@ -161,6 +182,17 @@ private:
     void ApplyWebcamSettings();
     void cbCamWebChange(const QString& AText);
     void UpdateIntervalMinimum();
+    void InitVIPage();
+    void LoadVIPage();
+    void ReadVIPage();
+    void ReadVICamera();
+    void ApplyVISettings();
+    void FillVICameras();
+    void ShowVICameraText();
+    void VICamerasDone(TVI& ASender);
+    void cbCameraActivated(int AIdx);
+    void BorrowCamerasDone();
+    void ReturnCamerasDone();
 
     // Marks AControl touched whenever ASignal fires outside loading.
     template <class TControl, class TSignal> void Watch(TControl* AControl, TSignal ASignal) {
@@ -188,6 +220,9 @@ private:
     int m_nInitCamPages = 0;
     bool m_fWebcamCameras = false; // the camera list is filled
     bool m_fWebcamSizes = false;   // the video-size list is filled
+    // The video client's cameras-done handler while the VI page has replaced it.
+    TVI::TNotifyEvent m_pOldCamerasDone;
+    bool m_fCamerasDoneBorrowed = false;
 };
 
 // Runs the settings dialog modally on ADoc, centred on AOwner or, with ACentreOnScreen, on the screen;

@@ -1,14 +1,17 @@
 // The settings dialog's "Camera" page: where the photos of the card events come from, the webcam
-// with its video size and photo series, and how long the photo archive keeps its photos.
+// with its video size and photo series, the video server with its login and camera, and how long the
+// photo archive keeps its photos.
 
 #include "apps/Tarvo/uDlgSettings.h"
 
 #include "apps/Tarvo/uVILiveFotoDlg.h"
+#include "base/uCodePage.h"
 #include "camera/uWebCam.h"
 #include "gui/uErrorBox.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,6 +32,13 @@ constexpr const char* SOURCE_NAMES[] = {"rbCamNone", "rbCamWeb", "rbCamVI"};
 enum TCamPageIdx { CAMPAGE_IDX_NONE = 0, CAMPAGE_IDX_WEB, CAMPAGE_IDX_VI };
 constexpr int INTERVAL_MIN = 10;
 constexpr int INTERVAL_MAX = 1000000;
+constexpr int STEP_VIEWING_MIN = 1;
+constexpr int STEP_VIEWING_MAX = 60000;
+constexpr int REQ_TIMEOUT_MAX = 1000000;
+constexpr int REQ_TIMEOUT_NONE = -1; // shown for VI_NO_TIMEOUT
+// Item data of the VI camera list.
+constexpr int ROLE_LINK = Qt::UserRole;
+constexpr int ROLE_TITLE = Qt::UserRole + 1;
 
 // An editable list that fills itself when dropped down.
 class TDropDownCombo : public QComboBox {
@@ -64,6 +74,50 @@ std::int32_t ModeOfSizeText(const QString& AText) {
 QString ModeText(int AIdx, const TWebCamMode& AMode) {
     return QString::asprintf("%d - %dx%dx%d (%d fps)", AIdx, AMode.m_nWidth, AMode.m_nHeight,
                              AMode.m_nBitCount, AMode.m_nFps);
+}
+
+// The password's digest as the video server checks it: MD5 of its bytes in the system's 8-bit code page,
+// 32 upper-case hexadecimal digits.
+QString PasswordMd5(const QString& APassword) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(ToAnsi(APassword), QCryptographicHash::Md5).toHex().toUpper());
+}
+
+// A typed camera text "link   // title": the link is the text before "//" without trailing blanks, the
+// title the text after it without blanks around; without "//" all of it is the link.
+void SplitCameraText(const QString& AText, QString& VLink, QString& VTitle) {
+    const int lSep = AText.indexOf(QLatin1String("//"));
+    if (lSep < 0) {
+        VLink = AText;
+        VTitle.clear();
+    } else {
+        VLink = AText.left(lSep);
+        while (!VLink.isEmpty() && VLink.back().isSpace())
+            VLink.chop(1);
+        VTitle = AText.mid(lSep + 2).trimmed();
+    }
+}
+
+int ReqTimeoutToSpin(std::uint32_t AValue) {
+    if (AValue == VI_NO_TIMEOUT)
+        return REQ_TIMEOUT_NONE;
+    return static_cast<int>(std::min<std::uint32_t>(AValue, REQ_TIMEOUT_MAX));
+}
+
+std::uint32_t ReqTimeoutOfSpin(int AValue) {
+    return AValue < 0 ? VI_NO_TIMEOUT : static_cast<std::uint32_t>(AValue);
+}
+
+QLabel* AddFormRow(QFormLayout* AForm, QWidget* AParent, const char* AName, const char* ACaption,
+                   QWidget* AField, QLayout* ARow = nullptr) {
+    auto* lLabel = new QLabel(QString::fromUtf8(ACaption), AParent);
+    lLabel->setObjectName(QLatin1String(AName));
+    lLabel->setBuddy(AField);
+    if (ARow)
+        AForm->addRow(lLabel, ARow);
+    else
+        AForm->addRow(lLabel, AField);
+    return lLabel;
 }
 
 } // namespace
@@ -158,18 +212,51 @@ QWidget* TfmSettingsDlg::CreateCameraPage() {
     lWeb->addStretch(1);
     pcCamSources->addWidget(tsCamWeb);
 
-    // Video server: not in this version.
+    // Video server
     tsCamVI = new QWidget;
     tsCamVI->setObjectName(QStringLiteral("tsCamVI"));
     auto* lVI = new QVBoxLayout(tsCamVI);
-    auto* labCamVILater =
-        new QLabel(QStringLiteral("Photos from the Luxriot video server come with a later version "
-                                  "of the front desk. Until then no photos are taken "
-                                  "with this source."),
-                   tsCamVI);
-    labCamVILater->setObjectName(QStringLiteral("labCamVILater"));
-    labCamVILater->setWordWrap(true);
-    lVI->addWidget(labCamVILater);
+    lVI->setContentsMargins(0, 0, 0, 0);
+    auto* lVIForm = new QFormLayout;
+    edtServer = new QLineEdit(tsCamVI);
+    edtServer->setObjectName(QStringLiteral("edtServer"));
+    AddFormRow(lVIForm, tsCamVI, "labServer", "&Server:", edtServer);
+    edtLogin = new QLineEdit(tsCamVI);
+    edtLogin->setObjectName(QStringLiteral("edtLogin"));
+    AddFormRow(lVIForm, tsCamVI, "labLogin", "&Login:", edtLogin);
+    edtPassword = new QLineEdit(tsCamVI);
+    edtPassword->setObjectName(QStringLiteral("edtPassword"));
+    edtPassword->setEchoMode(QLineEdit::Password);
+    edtPassword->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    AddFormRow(lVIForm, tsCamVI, "labPassword", "&Password:", edtPassword);
+    cbCamera = new QComboBox(tsCamVI);
+    cbCamera->setObjectName(QStringLiteral("cbCamera"));
+    cbCamera->setEditable(true);
+    cbCamera->setInsertPolicy(QComboBox::NoInsert);
+    btnCamVIRefresh = new QPushButton(QStringLiteral("&Refresh"), tsCamVI);
+    btnCamVIRefresh->setObjectName(QStringLiteral("btnCamVIRefresh"));
+    btnCamVIFoto = new QPushButton(QStringLiteral("&Foto..."), tsCamVI);
+    btnCamVIFoto->setObjectName(QStringLiteral("btnCamVIFoto"));
+    auto* lVICamRow = new QHBoxLayout;
+    lVICamRow->addWidget(cbCamera, 1);
+    lVICamRow->addWidget(btnCamVIRefresh);
+    lVICamRow->addWidget(btnCamVIFoto);
+    AddFormRow(lVIForm, tsCamVI, "labCamera", "C&amera:", cbCamera, lVICamRow);
+    edtTimeOffs = new QSpinBox(tsCamVI);
+    edtTimeOffs->setObjectName(QStringLiteral("edtTimeOffs"));
+    edtTimeOffs->setRange(INT_MIN, INT_MAX);
+    AddFormRow(lVIForm, tsCamVI, "labTimeOffs", "&Time offset (sec):", edtTimeOffs);
+    edtStepViewing = new QSpinBox(tsCamVI);
+    edtStepViewing->setObjectName(QStringLiteral("edtStepViewing"));
+    edtStepViewing->setRange(STEP_VIEWING_MIN, STEP_VIEWING_MAX);
+    AddFormRow(lVIForm, tsCamVI, "labStepViewing", "Step view&ing (ms):", edtStepViewing);
+    edtViReqTimeOut = new QSpinBox(tsCamVI);
+    edtViReqTimeOut->setObjectName(QStringLiteral("edtViReqTimeOut"));
+    edtViReqTimeOut->setRange(REQ_TIMEOUT_NONE, REQ_TIMEOUT_MAX);
+    edtViReqTimeOut->setSingleStep(100);
+    AddFormRow(lVIForm, tsCamVI, "labViReqTimeOut", "Request time&out (ms):", edtViReqTimeOut)
+        ->setToolTip(QStringLiteral("If = -1, then the server is waited for without a limit"));
+    lVI->addLayout(lVIForm);
     lVI->addStretch(1);
     pcCamSources->addWidget(tsCamVI);
 
@@ -187,6 +274,18 @@ QWidget* TfmSettingsDlg::CreateCameraPage() {
     Watch(edtCamWebInterval, &QSpinBox::valueChanged);
     Watch(edtKeepPhotoDays, &QSpinBox::valueChanged);
     FRunLiveFoto = [](QWidget* AOwner, TWebCam& AWebCam) { ExecLiveFotoDlg(AOwner, AWebCam); };
+
+    connect(cbCamera, &QComboBox::activated, this, &TfmSettingsDlg::cbCameraActivated);
+    connect(btnCamVIRefresh, &QPushButton::clicked, this, &TfmSettingsDlg::btnCamVIRefreshClick);
+    connect(btnCamVIFoto, &QPushButton::clicked, this, &TfmSettingsDlg::btnCamVIFotoClick);
+    Watch(edtServer, &QLineEdit::textChanged);
+    Watch(edtLogin, &QLineEdit::textChanged);
+    Watch(edtPassword, &QLineEdit::textChanged);
+    Watch(cbCamera, &QComboBox::currentTextChanged);
+    Watch(edtTimeOffs, &QSpinBox::valueChanged);
+    Watch(edtStepViewing, &QSpinBox::valueChanged);
+    Watch(edtViReqTimeOut, &QSpinBox::valueChanged);
+    FRunLiveFotoVI = [](QWidget* AOwner, TVI& AVI) { ExecLiveFotoDlg(AOwner, AVI); };
     return lPage;
 }
 
@@ -206,6 +305,8 @@ void TfmSettingsDlg::LoadCameraPage() {
     --m_nCtrlUpdate;
     if (m_nInitCamPages & CAMPAGE_WEB)
         LoadWebcamPage();
+    if (m_nInitCamPages & CAMPAGE_VI)
+        LoadVIPage();
     ShowCamSourcePage();
 }
 
@@ -214,6 +315,8 @@ void TfmSettingsDlg::ReadCameraPage() {
         m_oCopy.m_nKeepPhotoDays = edtKeepPhotoDays->value();
     if (m_nInitCamPages & CAMPAGE_WEB)
         ReadWebcamPage();
+    if (m_nInitCamPages & CAMPAGE_VI)
+        ReadVIPage();
 }
 
 void TfmSettingsDlg::rgCamSourceClick(int AIdx) {
@@ -232,7 +335,8 @@ void TfmSettingsDlg::ShowCamSourcePage() {
         break;
     case 2:
         pcCamSources->setCurrentIndex(CAMPAGE_IDX_VI);
-        m_nInitCamPages |= CAMPAGE_VI;
+        if (!(m_nInitCamPages & CAMPAGE_VI))
+            InitVIPage();
         break;
     default:
         pcCamSources->setCurrentIndex(CAMPAGE_IDX_NONE);
@@ -360,4 +464,172 @@ void TfmSettingsDlg::btnCamWebFotoClick() {
     ApplyWebcamSettings();
     if (FWebCam && FWebCam->GetActive() && FRunLiveFoto)
         FRunLiveFoto(this, *FWebCam);
+}
+
+// ---- VI page ----
+
+void TfmSettingsDlg::InitVIPage() {
+    m_nInitCamPages |= CAMPAGE_VI;
+    BorrowCamerasDone();
+    FillVICameras();
+    LoadVIPage();
+}
+
+void TfmSettingsDlg::BorrowCamerasDone() {
+    if (!FVI || m_fCamerasDoneBorrowed)
+        return;
+    m_pOldCamerasDone = FVI->OnCamerasDone();
+    FVI->SetOnCamerasDone([this](TVI& ASender) { VICamerasDone(ASender); });
+    m_fCamerasDoneBorrowed = true;
+}
+
+void TfmSettingsDlg::ReturnCamerasDone() {
+    if (!FVI || !m_fCamerasDoneBorrowed)
+        return;
+    FVI->SetOnCamerasDone(std::move(m_pOldCamerasDone));
+    m_pOldCamerasDone = nullptr;
+    m_fCamerasDoneBorrowed = false;
+}
+
+void TfmSettingsDlg::LoadVIPage() {
+    ++m_nCtrlUpdate;
+    edtServer->setText(m_oCopy.m_sVIServer);
+    edtLogin->setText(m_oCopy.m_sVILogin);
+    edtPassword->setText(m_oCopy.m_sVIPasswMd5); // the hash, masked
+    ShowVICameraText();
+    edtTimeOffs->setValue(m_oCopy.m_nVITimeOffs);
+    edtStepViewing->setValue(m_oCopy.m_nVIStepViewing);
+    edtViReqTimeOut->setValue(ReqTimeoutToSpin(m_oCopy.m_nVIReqTimeOut));
+    for (const QObject* lControl : std::initializer_list<const QObject*>{
+             edtServer, edtLogin, edtPassword, cbCamera, edtTimeOffs, edtStepViewing, edtViReqTimeOut})
+        Untouch(lControl);
+    --m_nCtrlUpdate;
+}
+
+void TfmSettingsDlg::ShowVICameraText() {
+    ++m_nCtrlUpdate;
+    int lIdx = -1;
+    for (int i = 0; i < cbCamera->count() && lIdx < 0; ++i)
+        if (cbCamera->itemData(i, ROLE_LINK).toString() == m_oCopy.m_sVICamera)
+            lIdx = i;
+    if (lIdx >= 0) {
+        cbCamera->setCurrentIndex(lIdx);
+        cbCamera->setEditText(cbCamera->itemText(lIdx));
+        // The title as the server has it now.
+        m_oCopy.m_sVICameraTitle = cbCamera->itemData(lIdx, ROLE_TITLE).toString();
+    } else {
+        cbCamera->setCurrentIndex(-1);
+        cbCamera->setEditText(m_oCopy.m_sVICamera.isEmpty() && m_oCopy.m_sVICameraTitle.isEmpty()
+                                  ? QString()
+                                  : m_oCopy.m_sVICamera + CameraTitleSeparator() + m_oCopy.m_sVICameraTitle);
+    }
+    --m_nCtrlUpdate;
+}
+
+void TfmSettingsDlg::ReadVIPage() {
+    if (Touched(edtServer))
+        m_oCopy.m_sVIServer = edtServer->text().trimmed();
+    if (Touched(edtLogin))
+        m_oCopy.m_sVILogin = edtLogin->text();
+    if (Touched(edtPassword)) {
+        // Only the digest is kept: the edit shows it from now on, as when loaded.
+        m_oCopy.m_sVIPasswMd5 = PasswordMd5(edtPassword->text());
+        ++m_nCtrlUpdate;
+        edtPassword->setText(m_oCopy.m_sVIPasswMd5);
+        --m_nCtrlUpdate;
+        Untouch(edtPassword);
+    }
+    ReadVICamera();
+    if (Touched(edtTimeOffs))
+        m_oCopy.m_nVITimeOffs = edtTimeOffs->value();
+    if (Touched(edtStepViewing))
+        m_oCopy.m_nVIStepViewing = edtStepViewing->value();
+    if (Touched(edtViReqTimeOut))
+        m_oCopy.m_nVIReqTimeOut = ReqTimeoutOfSpin(edtViReqTimeOut->value());
+}
+
+void TfmSettingsDlg::ReadVICamera() {
+    if (!Touched(cbCamera))
+        return;
+    const QString lText = cbCamera->currentText();
+    // An entry of the list gives its link and title as they are, even when they hold "//".
+    const int lIdx = cbCamera->findText(lText);
+    if (lIdx >= 0) {
+        m_oCopy.m_sVICamera = cbCamera->itemData(lIdx, ROLE_LINK).toString();
+        m_oCopy.m_sVICameraTitle = cbCamera->itemData(lIdx, ROLE_TITLE).toString();
+    } else {
+        SplitCameraText(lText, m_oCopy.m_sVICamera, m_oCopy.m_sVICameraTitle);
+    }
+}
+
+void TfmSettingsDlg::cbCameraActivated(int AIdx) {
+    if (m_nCtrlUpdate != 0 || AIdx < 0)
+        return;
+    m_oCopy.m_sVICamera = cbCamera->itemData(AIdx, ROLE_LINK).toString();
+    m_oCopy.m_sVICameraTitle = cbCamera->itemData(AIdx, ROLE_TITLE).toString();
+}
+
+void TfmSettingsDlg::FillVICameras() {
+    // What the operator typed meanwhile is kept in the copy, and shown again below.
+    ReadVICamera();
+    ++m_nCtrlUpdate;
+    cbCamera->clear();
+    if (FVI) {
+        const TVICameraList& lCameras = FVI->Cameras();
+        for (int i = 0; i < lCameras.Count(); ++i) {
+            const TVICamera& lCamera = *lCameras.GetItem(i);
+            cbCamera->addItem(lCamera.m_nLink + CameraTitleSeparator() + lCamera.m_sTitle);
+            cbCamera->setItemData(i, lCamera.m_nLink, ROLE_LINK);
+            cbCamera->setItemData(i, lCamera.m_sTitle, ROLE_TITLE);
+        }
+    }
+    --m_nCtrlUpdate;
+    ShowVICameraText();
+}
+
+void TfmSettingsDlg::VICamerasDone(TVI& ASender) {
+    QString lError;
+    const TVIStatus lStatus = ASender.GetCmdStatus(viCameras, &lError);
+    FillVICameras();
+    if (lStatus == viFail)
+        ShowErrorBox(this, lError);
+}
+
+void TfmSettingsDlg::ApplyVISettings() {
+    ReadVIPage();
+    if (!FVI)
+        return;
+    const bool lWanted = m_oCopy.m_nCamSource == 2 && !m_oCopy.m_sVIServer.isEmpty() &&
+                         !m_oCopy.m_sVILogin.isEmpty() && !m_oCopy.m_sVIPasswMd5.isEmpty();
+    try {
+        if (lWanted && (FVI->Server() != m_oCopy.m_sVIServer || FVI->Login() != m_oCopy.m_sVILogin ||
+                        FVI->PasswMd5() != m_oCopy.m_sVIPasswMd5)) {
+            // The worker takes the login when it starts: a new session.
+            FVI->SetActive(false);
+            FVI->SetServer(m_oCopy.m_sVIServer);
+            FVI->SetLogin(m_oCopy.m_sVILogin);
+            FVI->SetPasswMd5(m_oCopy.m_sVIPasswMd5);
+        }
+        FVI->SetCurrentCamera(m_oCopy.m_sVICamera);
+        FVI->SetCurrCamTitle(m_oCopy.m_sVICameraTitle);
+        FVI->SetTimeOffs(m_oCopy.m_nVITimeOffs);
+        FVI->SetReqTimeout(m_oCopy.m_nVIReqTimeOut);
+        FVI->SetActive(lWanted);
+    } catch (const std::exception& lError) {
+        ShowException(this, lError);
+    }
+}
+
+void TfmSettingsDlg::btnCamVIRefreshClick() {
+    ApplyVISettings();
+    if (FVI && FVI->Active())
+        FVI->StartRefreshCameras();
+}
+
+void TfmSettingsDlg::btnCamVIFotoClick() {
+    ApplyVISettings();
+    if (FVI && FVI->Active() && FRunLiveFotoVI) {
+        FVI->BreakAll();
+        FRunLiveFotoVI(this, *FVI);
+    }
 }

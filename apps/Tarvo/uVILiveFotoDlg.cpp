@@ -1,8 +1,9 @@
-// The live photo dialog with the webcam as its source.
+// The live photo dialog with the webcam or the video server as its source.
 
 #include "apps/Tarvo/uVILiveFotoDlg.h"
 
 #include "camera/uWebCam.h"
+#include "gui/uErrorBox.h"
 #include "gui/uLangForm.h"
 
 #include <QCheckBox>
@@ -24,7 +25,10 @@ TfmVILiveFotoDlg::TfmVILiveFotoDlg(QWidget* AOwner)
     RegisterLangForm(this);
 }
 
-TfmVILiveFotoDlg::~TfmVILiveFotoDlg() = default;
+TfmVILiveFotoDlg::~TfmVILiveFotoDlg() {
+    // Destroyed without closing: no handler that points at the dialog stays behind.
+    ReturnLiveFotoDone();
+}
 
 void TfmVILiveFotoDlg::CreateControls() {
     auto* lLayout = new QVBoxLayout(this);
@@ -84,24 +88,46 @@ bool TfmVILiveFotoDlg::FrameAvailable() const {
     return FWebCam && FWebCam->GetActive() && FWebCam->IsImageAvailable();
 }
 
+void TfmVILiveFotoDlg::StartLiveRequest() {
+    if (FVI && FVI->Active())
+        FVI->StartRefreshLiveFoto();
+}
+
+void TfmVILiveFotoDlg::ReturnLiveFotoDone() {
+    if (!FVI || !m_fLFDBorrowed)
+        return;
+    FVI->SetOnLiveFotoDone(std::move(m_pOldLFD));
+    m_pOldLFD = nullptr;
+    m_fLFDBorrowed = false;
+}
+
 void TfmVILiveFotoDlg::ShowCurrentPicture() {
-    if (!FWebCam || !FWebCam->GetActive())
+    const QImage* lPicture = nullptr;
+    if (FVI) {
+        lPicture = FVI->LiveFoto();
+    } else if (FWebCam && FWebCam->GetActive()) {
+        std::int32_t lCounter = m_nCounter;
+        if (FWebCam->GetBitmap(m_oTempBmp, &lCounter)) {
+            m_nCounter = lCounter;
+            lPicture = &m_oTempBmp;
+        }
+    }
+    if (!lPicture || lPicture->isNull())
         return;
-    std::int32_t lCounter = m_nCounter;
-    if (!FWebCam->GetBitmap(m_oTempBmp, &lCounter))
-        return;
-    m_nCounter = lCounter;
-    const QSize lDiff = m_oTempBmp.size() - Image1->size();
+    const QSize lDiff = lPicture->size() - Image1->size();
     if (!lDiff.isNull()) {
         // The window grows or shrinks by exactly the difference: the picture shows at its own size.
         setFixedSize(size() + lDiff);
-        Image1->resize(m_oTempBmp.size());
+        Image1->resize(lPicture->size());
     }
-    Image1->setPixmap(QPixmap::fromImage(m_oTempBmp));
+    Image1->setPixmap(QPixmap::fromImage(*lPicture));
 }
 
 void TfmVILiveFotoDlg::UpdateBusyBar() {
-    ProgressBar1->setVisible(!FrameAvailable());
+    if (FVI)
+        ProgressBar1->setVisible(FVI->GetCmdStatus(viLiveFoto) == viPending);
+    else
+        ProgressBar1->setVisible(!FrameAvailable());
 }
 
 void TfmVILiveFotoDlg::showEvent(QShowEvent* AEvent) {
@@ -109,8 +135,20 @@ void TfmVILiveFotoDlg::showEvent(QShowEvent* AEvent) {
     if (AEvent->spontaneous())
         return;
     ++m_nCtrlUpdate;
-    if (FWebCam && !FWebCam->GetCamera().isEmpty())
+    if (FVI) {
+        if (!m_fLFDBorrowed) {
+            m_pOldLFD = FVI->OnLiveFotoDone();
+            FVI->SetOnLiveFotoDone([this](TVI& ASender) { LiveFotoDone(ASender); });
+            m_fLFDBorrowed = true;
+        }
+        StartLiveRequest();
+        if (!FVI->CurrCamTitle().isEmpty())
+            setWindowTitle(FVI->CurrCamTitle());
+        else if (!FVI->CurrentCamera().isEmpty())
+            setWindowTitle(QLatin1Char('{') + FVI->CurrentCamera() + QLatin1Char('}'));
+    } else if (FWebCam && !FWebCam->GetCamera().isEmpty()) {
         setWindowTitle(FWebCam->GetCamera());
+    }
     chkAuto->setChecked(m_fAutoRefresh);
     UpdateBusyBar();
     if (FWebCam) {
@@ -119,6 +157,22 @@ void TfmVILiveFotoDlg::showEvent(QShowEvent* AEvent) {
         ShowCurrentPicture();
     }
     --m_nCtrlUpdate;
+}
+
+void TfmVILiveFotoDlg::LiveFotoDone(TVI& ASender) {
+    ShowCurrentPicture();
+    QString lError;
+    const TVIStatus lStatus = ASender.GetCmdStatus(viLiveFoto, &lError);
+    UpdateBusyBar();
+    if (lStatus == viFail) {
+        // Auto refresh ends before the box opens, so no request follows while the box is up.
+        SetAutoRefresh(false);
+        ShowErrorBox(this, lError);
+    } else if (lStatus == viSuccess && m_fAutoRefresh) {
+        // The next frame is asked for only when this one is in: one request in flight.
+        StartLiveRequest();
+        UpdateBusyBar();
+    }
 }
 
 void TfmVILiveFotoDlg::Timer1Timer() {
@@ -134,7 +188,12 @@ void TfmVILiveFotoDlg::Timer1Timer() {
 }
 
 void TfmVILiveFotoDlg::btnRefreshClick() {
-    ShowCurrentPicture();
+    if (FVI) {
+        FVI->BreakAll();
+        StartLiveRequest();
+    } else {
+        ShowCurrentPicture();
+    }
     UpdateBusyBar();
 }
 
@@ -148,6 +207,8 @@ void TfmVILiveFotoDlg::SetAutoRefresh(bool AValue) {
         return;
     ++m_nCtrlUpdate;
     m_fAutoRefresh = AValue;
+    if (FVI && AValue && FVI->Active() && FVI->GetCmdStatus(viLiveFoto) != viPending)
+        StartLiveRequest();
     if (FWebCam && AValue)
         Timer1->start();
     else
@@ -160,6 +221,10 @@ void TfmVILiveFotoDlg::SetAutoRefresh(bool AValue) {
 
 void TfmVILiveFotoDlg::done(int AResult) {
     Timer1->stop();
+    if (FVI) {
+        FVI->BreakAll();
+        ReturnLiveFotoDone();
+    }
     QDialog::done(AResult);
 }
 

@@ -1,7 +1,13 @@
 #pragma once
 // The live photo dialog: the camera's current picture at its own size, so the operator can check the
-// camera while setting up photos. "Refresh" shows the newest frame, "Auto refresh" follows the frames
-// as they come (polled every 30 ms). The busy bar shows while no frame has arrived yet.
+// camera while setting up photos. Its source is the webcam or the video server.
+// Webcam: "Refresh" shows the newest frame, "Auto refresh" follows the frames as they come (polled every
+// 30 ms); the busy bar shows while no frame has arrived yet.
+// Video server: the dialog borrows the client's live-frame event while shown. "Refresh" asks for a new
+// frame, "Auto refresh" keeps exactly one request in flight, each arrival starting the next; the busy
+// bar shows while a request is pending. A failed request shows one error box and ends auto refresh.
+
+#include "vi/uVI.h"
 
 #include <QDialog>
 #include <QImage>
@@ -13,7 +19,6 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class TVI;
 class TWebCam;
 
 class TfmVILiveFotoDlg : public QDialog {
@@ -50,6 +55,8 @@ public:
     void btnRefreshClick();
 
     void done(int AResult) override;
+    // The handler the dialog installs as the client's live-frame event while shown.
+    void LiveFotoDone(TVI& ASender);
 
 protected:
     void showEvent(QShowEvent* AEvent) override;
@@ -60,8 +67,13 @@ private:
     void ShowCurrentPicture();
     void UpdateBusyBar();
     bool FrameAvailable() const;
+    void StartLiveRequest();
+    void ReturnLiveFotoDone();
 
     int m_nCtrlUpdate = 0;
+    // The client's live-frame handler as it was before the dialog replaced it.
+    TVI::TNotifyEvent m_pOldLFD;
+    bool m_fLFDBorrowed = false;
     QImage m_oTempBmp;
     std::int32_t m_nCounter = 0;
     TWebCam* FWebCam = nullptr;
