@@ -75,6 +75,74 @@ constexpr TCatalogueEntry CATALOGUE[] = {
     {280, PROG_F, "%d in / %d out"},
     {281, PROG_F, "Not out:"},
     {282, PROG_F, "%d %s"},
+
+    // The front desk's main window, its tray and the reader's state.
+    {1000, PROG_F,
+     "This is the first start of Tarvo: there are no cards and no tariff zones yet.\n\n"
+     "Tarvo keeps its data in the folder\n%s\n\n"
+     "Start ConfigTarvo to register the cards, set up the time zones and choose the card reader?"},
+    {1001, PROG_F, "Start &ConfigTarvo"},
+    {1002, PROG_F, "C&ontinue"},
+    {1003, PROG_F, "Exit Tarvo?"},
+    {1004, PROG_F, "Cards are not read and nobody is billed until it is started again."},
+    {1005, PROG_F,
+     "Tarvo keeps running here and goes on reading cards. Click the icon to show the window; Exit is in "
+     "its menu."},
+    {1006, PROG_FC, "Reader on %s lost: cards are not read"},
+    {1007, PROG_F, "Reader on %s is back: cards are read again."},
+    {1008, PROG_F, "its port is gone"},
+    {1009, PROG_F, "read error: %s"},
+    {1010, PROG_F, "s/n %d"},
+    {1011, PROG_F,
+     "No reader with the serial number %d was found. Cards are not read until it is connected."},
+    {1012, PROG_F,
+     "No reader with the serial number %d was found, on \"%s\" or any other port. Cards are not read "
+     "until it is connected."},
+    {1013, PROG_F, "The front desk cannot work as it should:\n\n%s"},
+    {1014, PROG_F, "And 1 more line could not be written"},
+    {1015, PROG_F, "And %d more lines could not be written"},
+    {1016, PROG_F, "; it is listed in \"%s\"."},
+    {1017, PROG_F, "; they are listed in \"%s\"."},
+    {1018, PROG_F, "The debug log could not take them either: %s"},
+    // The front desk's dialogs and report export.
+    {1100, PROG_F, "The guest with the card %s has checked out meanwhile; the booking was not stored."},
+    {1101, PROG_F, "The log entry is no longer in the day's log; the comment was not stored."},
+    {1102, PROG_F, "Save receipt as PDF"},
+    {1103, PROG_F, "PDF files (*.pdf)"},
+    {1104, PROG_F, "The printer \"%s\" is not available."},
+    {1105, PROG_F, "The receipt could not be printed on \"%s\"."},
+    {1106, PROG_F, "Excel workbook (*.xlsx)"},
+    {1107, PROG_F, "OpenDocument spreadsheet (*.ods)"},
+    {1108, PROG_F, "Export report"},
+    {1109, PROG_F, "Report %s"},
+    {1110, PROG_F, "Test"},
+    // The webcam.
+    {1200, PROG_F, "Cannot save the photo %s: %s"},
+    {1201, PROG_F, "the image could not be encoded"},
+    {1202, PROG_F, "The camera cannot be opened as a video source"},
+    {1203, PROG_F, "The camera does not deliver video in the chosen mode"},
+    {1204, PROG_F, "The camera could not be started"},
+    {1205, PROG_F, "The camera could not be started: %s"},
+    {1206, PROG_F, "The camera has no mode %d"},
+    // The configuration program's main window.
+    {1300, PROG_C, "Reader open on %s"},
+    {1301, PROG_C, "No reader open"},
+    {1302, PROG_C, "Part of a user name, key or comment"},
+    {1303, PROG_C, "Save anyway?"},
+    {1304, PROG_C, "Cannot create the folder \"%s\"."},
+    {1305, PROG_C, "Importing %s"},
+    {1306, PROG_C, "Export"},
+    {1307, PROG_C, "Import"},
+    // The reader devices dialog.
+    {1400, PROG_C, "PC/SC reader"},
+    {1401, PROG_C, "Keyboard-like device"},
+    {1402, PROG_C, "Serial port"},
+    {1403, PROG_C, "The reader settings cannot be written to %s:\n%s"},
+    {1404, PROG_C, "Present a card to %s now."},
+    {1405, PROG_C, "%s cannot be opened: %s"},
+    {1406, PROG_C, "Card read: %s (the number the programs match)."},
+    // Both programs.
+    {1500, PROG_FC, "Unknown error."},
 };
 
 unsigned ProgramBit(TMsgProgram AProgram) {
@@ -125,14 +193,19 @@ QString LoadResString(int AId) {
         std::lock_guard<std::mutex> lLock(g_oLookupLock);
         lLookup = g_fnLookup;
     }
-    QString lTranslated;
-    if (lLookup && lLookup(AId, lTranslated))
-        return lTranslated;
     const TMsgProgram lProgram = MsgProgram();
     QString lText = BuiltInResString(AId, lProgram);
     if (lText.isEmpty())
         lText = BuiltInResString(AId, lProgram == TMsgProgram::Config ? TMsgProgram::FrontDesk
                                                                       : TMsgProgram::Config);
+    QString lTranslated;
+    if (lLookup && lLookup(AId, lTranslated)) {
+        // Language files break lines with CR LF; where the program's own text breaks them with LF
+        // alone (as the toolkit shows them), so does its translation.
+        if (!lText.contains(QLatin1Char('\r')))
+            lTranslated.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        return lTranslated;
+    }
     return lText;
 }
 

@@ -2,6 +2,7 @@
 
 #include "camera/uWebCam.h"
 
+#include "base/uMessages.h"
 #include "camera/uWebCamDevices.h"
 
 #include <gst/app/gstappsink.h>
@@ -79,7 +80,7 @@ public:
             Stop();
             throw EWebCamError(pSource ? QStringLiteral("The GStreamer elements of the capture are missing "
                                                         "(capsfilter, jpegdec, videoconvert, appsink)")
-                                       : QStringLiteral("The camera cannot be opened as a video source"));
+                                       : LoadResString(MSG_CAM_NOT_VIDEO));
         }
         g_object_set(pFilter, "caps", pModeCaps, nullptr);
         gst_caps_unref(pModeCaps);
@@ -99,7 +100,7 @@ public:
                                  : gst_element_link_many(pSource, pFilter, pConvert, pSink, nullptr);
         if (!fLinked) {
             Stop();
-            throw EWebCamError(QStringLiteral("The camera does not deliver video in the chosen mode"));
+            throw EWebCamError(LoadResString(MSG_CAM_MODE_REFUSED));
         }
         GstBus* pBus = gst_element_get_bus(m_pPipeline);
         m_nBusWatch = gst_bus_add_watch(pBus, &TWebCamPipeline::BusCallback, &AOwner);
@@ -109,14 +110,14 @@ public:
             gst_element_get_state(m_pPipeline, nullptr, nullptr, GST_SECOND) == GST_STATE_CHANGE_FAILURE) {
             QString sError = TakeBusError(m_pPipeline);
             Stop();
-            throw EWebCamError(QStringLiteral("The camera could not be started%1")
-                                   .arg(sError.isEmpty() ? QString() : QStringLiteral(": ") + sError));
+            throw EWebCamError(sError.isEmpty() ? LoadResString(MSG_CAM_NOT_STARTED)
+                                                : FormatResString(MSG_CAM_NOT_STARTED_WHY, {sError}));
         }
         // An error right at the start (a busy device, a mode it refuses) belongs to the caller.
         const QString sError = TakeBusError(m_pPipeline);
         if (!sError.isEmpty()) {
             Stop();
-            throw EWebCamError(QStringLiteral("The camera could not be started: %1").arg(sError));
+            throw EWebCamError(FormatResString(MSG_CAM_NOT_STARTED_WHY, {sError}));
         }
     }
 
@@ -236,7 +237,7 @@ void TWebCam::ReadModes(void* ADevice) {
 
 void TWebCam::ApplyMode(std::int32_t AIdx) {
     if (AIdx < 0 || AIdx >= m_oModes.Count())
-        throw EWebCamError(QStringLiteral("The camera has no mode %1").arg(AIdx));
+        throw EWebCamError(FormatResString(MSG_CAM_NO_MODE, {std::int64_t(AIdx)}));
     const TWebCamMode& oMode = m_oModes.GetItem(AIdx);
     m_nAppliedMode = AIdx;
     m_nWidth = oMode.m_nWidth;

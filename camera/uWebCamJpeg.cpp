@@ -3,6 +3,8 @@
 
 #include "camera/uWebCam.h"
 
+#include "base/uMessages.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -84,13 +86,12 @@ QByteArray EncodeJpeg(const QImage& AImage, int AQuality) {
 bool SaveJpeg(const QImage& AImage, const QString& AFileName, QString* VError) {
     const auto fail = [&](const QString& AReason) {
         if (VError)
-            *VError = QStringLiteral("Cannot save the photo %1: %2")
-                          .arg(QDir::toNativeSeparators(AFileName), AReason);
+            *VError = FormatResString(MSG_CAM_NOT_SAVED, {QDir::toNativeSeparators(AFileName), AReason});
         return false;
     };
     const QByteArray aJpeg = EncodeJpeg(AImage, 90);
     if (aJpeg.isEmpty())
-        return fail(QStringLiteral("the image could not be encoded"));
+        return fail(LoadResString(MSG_CAM_NOT_ENCODED));
     QSaveFile oFile(AFileName);
     if (!oFile.open(QIODevice::WriteOnly))
         return fail(oFile.errorString());

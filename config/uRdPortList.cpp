@@ -38,7 +38,8 @@ QString TRdPort::BaseText() const {
 QString TRdPort::DisplayText() const {
     QString lText = BaseText();
     if (m_nRdModel != ORVR_RD_UNDEF)
-        lText += QStringLiteral("    %1 s/n %2").arg(ReaderModelName(m_nRdModel)).arg(m_nRdSn);
+        lText += QStringLiteral("    ") +
+                 FormatResString(MSG_READER_SN, {ReaderModelName(m_nRdModel), std::int64_t(m_nRdSn)});
     return lText;
 }
 

@@ -1,5 +1,6 @@
 #include "frontdesk/uFirstStart.h"
 
+#include "base/uMessages.h"
 #include "base/uPaths.h"
 
 #include <QFileInfo>
@@ -20,11 +21,7 @@ TFirstStartFacts CurrentFirstStartFacts(bool AHandOver) {
 }
 
 QString FirstStartText(const QString& ADataDir) {
-    return QStringLiteral("This is the first start of Tarvo: there are no cards and no tariff zones yet.\n\n"
-                          "Tarvo keeps its data in the folder\n%1\n\n"
-                          "Start ConfigTarvo to register the cards, set up the time zones and choose the "
-                          "card reader?")
-        .arg(ADataDir);
+    return FormatResString(MSG_FIRST_START, {ADataDir});
 }
 
 } // namespace Tarvo

@@ -1,5 +1,7 @@
 #include "gui/uErrorBox.h"
 
+#include "base/uMessages.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QString>
@@ -20,6 +22,6 @@ void ShowExceptionPtr(QWidget* AOwner, std::exception_ptr AError) {
     } catch (const std::exception& e) {
         ShowException(AOwner, e);
     } catch (...) {
-        ShowErrorBox(AOwner, QStringLiteral("Unknown error."));
+        ShowErrorBox(AOwner, LoadResString(MSG_UNKNOWN_ERROR));
     }
 }

@@ -1,5 +1,6 @@
 #include "apps/ConfigTarvo/uDlgReaderDevices.h"
 
+#include "base/uMessages.h"
 #include "config/uCardNumberText.h"
 #include "gui/uErrorBox.h"
 #include "gui/uLangForm.h"
@@ -31,11 +32,11 @@ QString AliasText(const Orv::TReaderConf* AReader) {
 QString KindText(TDeviceKind AKind) {
     switch (AKind) {
     case TDeviceKind::Pcsc:
-        return QStringLiteral("PC/SC reader");
+        return LoadResString(MSG_DEV_PCSC);
     case TDeviceKind::Keyboard:
-        return QStringLiteral("Keyboard-like device");
+        return LoadResString(MSG_DEV_KEYBOARD);
     case TDeviceKind::Serial:
-        return QStringLiteral("Serial port");
+        return LoadResString(MSG_DEV_SERIAL);
     }
     return QString();
 }
@@ -216,8 +217,7 @@ bool TfmReaderDevicesDlg::SaveFile() {
     const std::int32_t r = Orv::SaveReadersIni(m_sIniPath.toStdString(), m_oIni);
     if (r == ORV_OK)
         return true;
-    ShowErrorBox(this, QStringLiteral("The reader settings cannot be written to %1:\n%2")
-                           .arg(m_sIniPath, GetOrvErrorText(r)));
+    ShowErrorBox(this, FormatResString(MSG_DEV_NOT_SAVED, {m_sIniPath, GetOrvErrorText(r)}));
     return false;
 }
 
@@ -242,11 +242,10 @@ void TfmReaderDevicesDlg::btnTestClick() {
     try {
         m_pTest->SetNotifications(true);
         m_pTest->SetActive(true);
-        labTest->setText(QStringLiteral("Present a card to %1 now.").arg(lAlias));
+        labTest->setText(FormatResString(MSG_DEV_PRESENT_CARD, {lAlias}));
     } catch (const std::exception& E) {
         m_pTest.reset();
-        labTest->setText(
-            QStringLiteral("%1 cannot be opened: %2").arg(lAlias, QString::fromUtf8(E.what()).trimmed()));
+        labTest->setText(FormatResString(MSG_DEV_CANNOT_OPEN, {lAlias, QString::fromUtf8(E.what()).trimmed()}));
     }
 }
 
@@ -259,8 +258,7 @@ void TfmReaderDevicesDlg::CardInserted(const TOrvR_CARD_INFO& ACard) {
         lvNumbers->addTopLevelItem(
             new QTreeWidgetItem({cbFormat->itemText(f), lText.isEmpty() ? QStringLiteral("-") : lText}));
     }
-    labTest->setText(
-        QStringLiteral("Card read: %1 (the number the programs match).").arg(KeyNumInFormat(lKey, 2)));
+    labTest->setText(FormatResString(MSG_DEV_CARD_READ, {KeyNumInFormat(lKey, 2)}));
 }
 
 void TfmReaderDevicesDlg::StopTest() {

@@ -214,8 +214,9 @@ void TfmMain::ApplyLanguage() {
     FitColumnsToCaptions(lvZones);
     FitColumnsToCaptions(lvCards);
     actAbout->setText(LoadResString(MSG_ABOUT));
+    edtCardFilter->setPlaceholderText(LoadResString(MSG_CARD_FILTER_HINT));
     --m_nCtrlUpdate;
-    UpdateCaption();
+    UpdateCaption(); // and the reader's state below the tabs
 }
 
 void TfmMain::FillLanguageCombo() {
@@ -348,11 +349,11 @@ void TfmMain::UpdateReaderState() {
     if (lOpen)
         m_sLostPort.clear();
     if (lOpen)
-        labReaderState->setText(QStringLiteral("Reader open on %1").arg(m_oRd->PortName()));
+        labReaderState->setText(FormatResString(MSG_READER_OPEN_ON, {m_oRd->PortName()}));
     else if (!m_sLostPort.isEmpty())
-        labReaderState->setText(QStringLiteral("Reader on %1 lost: cards are not read").arg(m_sLostPort));
+        labReaderState->setText(FormatResString(MSG_READER_LOST, {m_sLostPort}));
     else
-        labReaderState->setText(QStringLiteral("No reader open"));
+        labReaderState->setText(LoadResString(MSG_NO_READER_OPEN));
 }
 
 void TfmMain::UpdateActions() {
@@ -548,12 +549,12 @@ bool TfmMain::SaveDocument(bool ACommit) {
             return true;
         const QString lDir = QFileInfo(m_oDoc->FileName()).absolutePath();
         if (!QDir().mkpath(lDir))
-            throw EInOutError(QStringLiteral("Cannot create the folder \"%1\".").arg(lDir));
+            throw EInOutError(FormatResString(MSG_CANNOT_MAKE_FOLDER, {lDir}));
         try {
             m_oDoc->Save();
         } catch (const EDataFileIncomplete& lError) {
             // The file was not read completely: replacing it would lose what was never loaded.
-            const QString lQuestion = QString::fromUtf8(lError.what()) + QStringLiteral("\n\nSave anyway?");
+            const QString lQuestion = QString::fromUtf8(lError.what()) + QStringLiteral("\n\n") + LoadResString(MSG_SAVE_ANYWAY);
             if (QMessageBox::question(this, LoadResString(MSG_APP_TITLE), lQuestion,
                                       QMessageBox::Yes | QMessageBox::No,
                                       QMessageBox::No) != QMessageBox::Yes)

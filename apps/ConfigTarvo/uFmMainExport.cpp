@@ -161,7 +161,7 @@ void TfmMain::DoExportToExcel(bool ACards) {
 void TfmMain::DoExportToCsv(bool ACards) {
     QString lName =
         AskFileName(this, ACards ? QStringLiteral("dlgCardExportCsv") : QStringLiteral("dlgTzExportCsv"),
-                    true, QStringLiteral("Export"), DialogFilter(LoadResString(MSG_FILTER_CSV)));
+                    true, LoadResString(MSG_EXPORT), DialogFilter(LoadResString(MSG_FILTER_CSV)));
     if (lName.isEmpty())
         return;
     if (QFileInfo(lName).suffix().isEmpty())
@@ -183,7 +183,7 @@ int TfmMain::ImportFromFile(bool ACards, const QString& AFileName) {
     std::exception_ptr lError;
     TfmProcessingDlg lDlg(this);
     lDlg.setObjectName(QStringLiteral("dlgImportProcessing"));
-    lDlg.ExecuteProcessing(QStringLiteral("Importing %1").arg(QFileInfo(AFileName).fileName()), nullptr, true,
+    lDlg.ExecuteProcessing(FormatResString(MSG_IMPORTING, {QFileInfo(AFileName).fileName()}), nullptr, true,
                            int(lRows.size()), {}, [&](TfmProcessingDlg& ABox) {
                                try {
                                    lTaken = lImport([&ABox] {
@@ -203,7 +203,7 @@ int TfmMain::ImportFromFile(bool ACards, const QString& AFileName) {
 void TfmMain::DoImportFromExcel(bool ACards) {
     const QString lName = AskFileName(
         this, ACards ? QStringLiteral("dlgCardImportExcel") : QStringLiteral("dlgTzImportExcel"), false,
-        QStringLiteral("Import"), DialogFilter(LoadResString(MSG_FILTER_SHEET), {QStringLiteral("*.ods")}));
+        LoadResString(MSG_IMPORT), DialogFilter(LoadResString(MSG_FILTER_SHEET), {QStringLiteral("*.ods")}));
     if (!lName.isEmpty())
         Guarded(this, [&] { ImportFromFile(ACards, lName); });
 }
@@ -211,7 +211,7 @@ void TfmMain::DoImportFromExcel(bool ACards) {
 void TfmMain::DoImportFromCsv(bool ACards) {
     const QString lName =
         AskFileName(this, ACards ? QStringLiteral("dlgCardImportCsv") : QStringLiteral("dlgTzImportCsv"),
-                    false, QStringLiteral("Import"), DialogFilter(LoadResString(MSG_FILTER_CSV)));
+                    false, LoadResString(MSG_IMPORT), DialogFilter(LoadResString(MSG_FILTER_CSV)));
     if (!lName.isEmpty())
         Guarded(this, [&] { ImportFromFile(ACards, lName); });
 }

@@ -3,6 +3,7 @@
 #include "apps/ConfigTarvo/uDlgReaderDevices.h"
 #include "apps/ConfigTarvo/uFmMain.h"
 
+#include "base/uMessages.h"
 #include "config/uCardFilter.h"
 #include "config/uViewData.h"
 #include "gui/uIcons.h"
@@ -268,7 +269,7 @@ QWidget* TfmMain::CreateCardsPage() {
     // Narrows the rows shown; the cards and their order stay as they are.
     edtCardFilter = new QLineEdit(lPage);
     edtCardFilter->setObjectName(QStringLiteral("edtCardFilter"));
-    edtCardFilter->setPlaceholderText(QStringLiteral("Part of a user name, key or comment"));
+    edtCardFilter->setPlaceholderText(LoadResString(MSG_CARD_FILTER_HINT));
     edtCardFilter->setClearButtonEnabled(true);
     auto* lFilter = new QHBoxLayout;
     lFilter->addWidget(NewLabel(lPage, "labCardFilter", QStringLiteral("&Filter:"), edtCardFilter));

@@ -1,6 +1,7 @@
 #include "apps/Tarvo/uDlgBooking.h"
 #include "gui/uDialogButtons.h"
 
+#include "base/uMessages.h"
 #include "frontdesk/uTarvoDoc.h"
 #include "gui/uErrorBox.h"
 #include "gui/uLangForm.h"
@@ -140,10 +141,7 @@ TTime TfrmBookingDlg::ToTime() const {
 bool TfrmBookingDlg::StoreBooking() {
     try {
         if (m_pDoc->FindInUserByKeyNum(m_Number) < 0) {
-            ShowErrorBox(this,
-                         QStringLiteral("The guest with the card %1 has checked out meanwhile; the booking "
-                                        "was not stored.")
-                             .arg(edtCard->text()));
+            ShowErrorBox(this, FormatResString(MSG_BOOKING_GUEST_LEFT, {edtCard->text()}));
             return false;
         }
         const bool lEnabled = chkEnabled->isChecked();

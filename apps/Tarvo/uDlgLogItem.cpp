@@ -3,6 +3,7 @@
 #include "apps/Tarvo/uDlgBooking.h"
 #include "gui/uDialogButtons.h"
 
+#include "base/uMessages.h"
 #include "frontdesk/uTarvoDoc.h"
 #include "gui/uErrorBox.h"
 #include "gui/uLangForm.h"
@@ -45,8 +46,7 @@ bool TfmLogItemDlg::StoreComment() {
     try {
         // The business day may have changed while the dialog was open, taking the entry with it.
         if (m_pDoc->_FindLogItemByTime(m_tTime) < 0) {
-            ShowErrorBox(this, QStringLiteral("The log entry is no longer in the day's log; the comment was "
-                                              "not stored."));
+            ShowErrorBox(this, LoadResString(MSG_LOG_ITEM_GONE));
             return false;
         }
         m_pDoc->SetLogItemComment(m_tTime, edtComment->text());

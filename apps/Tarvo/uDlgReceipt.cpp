@@ -1,6 +1,7 @@
 #include "apps/Tarvo/uDlgReceipt.h"
 
 #include "base/uExceptions.h"
+#include "base/uMessages.h"
 #include "base/uPaths.h"
 #include "frontdesk/uTarvoDoc.h"
 #include "gui/uErrorBox.h"
@@ -50,8 +51,8 @@ QString LoadTemplate() {
 }
 
 QString AskPdfPathDialog(QWidget* AOwner, const QString& ASuggested) {
-    return QFileDialog::getSaveFileName(AOwner, QStringLiteral("Save receipt as PDF"), ASuggested,
-                                        QStringLiteral("PDF files (*.pdf)"));
+    return QFileDialog::getSaveFileName(AOwner, LoadResString(MSG_RCPT_SAVE_PDF), ASuggested,
+                                        LoadResString(MSG_FILTER_PDF));
 }
 
 // APath, or with "-2", "-3"... before the extension when a file of that name exists.
@@ -194,10 +195,10 @@ void TfmReceiptDlg::DoPrint() {
         lPrinter.setPrinterName(lPrinterName);
         lPrinter.setDocName(windowTitle());
         if (!lPrinter.isValid())
-            throw Exception(QStringLiteral("The printer \"%1\" is not available.").arg(lPrinterName));
+            throw Exception(FormatResString(MSG_RCPT_NO_PRINTER, {lPrinterName}));
         PrintTo(lPrinter);
         if (lPrinter.printerState() == QPrinter::Error)
-            throw Exception(QStringLiteral("The receipt could not be printed on \"%1\".").arg(lPrinterName));
+            throw Exception(FormatResString(MSG_RCPT_NOT_PRINTED, {lPrinterName}));
     } else {
         // No printer at all: the receipt as a PDF file instead.
         const QString lFolder = JoinPath(DataDir(), QStringLiteral("Receipts"));

@@ -173,7 +173,7 @@ void TfmSettingsDlg::btnTestClick() {
         const QString lFont = m_oCopy.m_sFontName == DefaultFontText() ? QString() : m_oCopy.m_sFontName;
         lMngr->SetPmMax(m_oCopy.m_nPopupMax);
         const auto lTimeOutMs = qMin<quint64>(quint64(m_oCopy.m_nPopupTimeOut) * 1000u, UINT_MAX);
-        lMngr->ShowPopupMessage(QStringLiteral("Test"), {}, lFont, m_oCopy.m_nFontSize,
+        lMngr->ShowPopupMessage(LoadResString(MSG_POPUP_TEST), {}, lFont, m_oCopy.m_nFontSize,
                                 static_cast<unsigned>(lTimeOutMs));
         lMngr->SetPmMax(lOldMax);
     } catch (const std::exception& lError) {

@@ -1,5 +1,6 @@
 #include "apps/Tarvo/uFirstStart.h"
 
+#include "base/uMessages.h"
 #include "base/uPaths.h"
 #include "frontdesk/uAppUtils.h"
 #include "frontdesk/uFirstStart.h"
@@ -18,9 +19,9 @@ bool OfferFirstStartSetup(QWidget* AParent) {
     QMessageBox lBox(QMessageBox::Information, QStringLiteral("Tarvo"), FirstStartText(DataDir()),
                      QMessageBox::NoButton, AParent);
     lBox.setObjectName(QStringLiteral("dlgFirstStart"));
-    QPushButton* lStart = lBox.addButton(QStringLiteral("Start &ConfigTarvo"), QMessageBox::AcceptRole);
+    QPushButton* lStart = lBox.addButton(LoadResString(MSG_FIRST_START_CONFIG), QMessageBox::AcceptRole);
     lStart->setObjectName(QStringLiteral("btnStartConfig"));
-    QPushButton* lContinue = lBox.addButton(QStringLiteral("C&ontinue"), QMessageBox::RejectRole);
+    QPushButton* lContinue = lBox.addButton(LoadResString(MSG_FIRST_START_GO_ON), QMessageBox::RejectRole);
     lContinue->setObjectName(QStringLiteral("btnContinue"));
     lBox.setDefaultButton(lStart);
     lBox.setEscapeButton(lContinue);

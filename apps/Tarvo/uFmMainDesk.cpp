@@ -72,18 +72,17 @@ QString TfmMain::WriteErrorText() const {
     QString lText = m_aWriteErrors.join(QStringLiteral("\n\n"));
     if (m_nWriteMore > 0) {
         lText += QStringLiteral("\n\n");
-        lText += m_nWriteMore == 1
-                     ? QStringLiteral("And 1 more line could not be written")
-                     : QStringLiteral("And %1 more lines could not be written").arg(m_nWriteMore);
+        const bool lOne = m_nWriteMore == 1;
+        lText += lOne ? LoadResString(MSG_WRITE_ONE_MORE)
+                      : FormatResString(MSG_WRITE_MORE, {std::int64_t(m_nWriteMore)});
         if (m_sDebugLogError.isEmpty())
-            lText += (m_nWriteMore == 1 ? QStringLiteral("; it is listed in \"%1\".")
-                                        : QStringLiteral("; they are listed in \"%1\"."))
-                         .arg(m_oDebugLog->FileName());
+            lText += FormatResString(lOne ? MSG_WRITE_ONE_LISTED : MSG_WRITE_MORE_LISTED,
+                                     {m_oDebugLog->FileName()});
         else
             lText += QLatin1Char('.');
     }
     if (!m_sDebugLogError.isEmpty())
-        lText += QStringLiteral("\n\nThe debug log could not take them either: %1").arg(m_sDebugLogError);
+        lText += QStringLiteral("\n\n") + FormatResString(MSG_WRITE_DEBUG_LOG_FAILED, {m_sDebugLogError});
     return lText;
 }
 
@@ -117,11 +116,10 @@ void TfmMain::ShowTrayMessage(const QString& ATitle, const QString& AText, bool 
 }
 
 bool TfmMain::ConfirmExit() {
-    QMessageBox lBox(QMessageBox::Question, windowTitle(), QStringLiteral("Exit Tarvo?"),
+    QMessageBox lBox(QMessageBox::Question, windowTitle(), LoadResString(MSG_EXIT_QUESTION),
                      QMessageBox::Yes | QMessageBox::No, this);
     lBox.setObjectName(QStringLiteral("boxConfirmExit"));
-    lBox.setInformativeText(
-        QStringLiteral("Cards are not read and nobody is billed until it is started again."));
+    lBox.setInformativeText(LoadResString(MSG_EXIT_CONSEQUENCE));
     lBox.setDefaultButton(QMessageBox::No);
     return lBox.exec() == QMessageBox::Yes;
 }
@@ -138,10 +136,7 @@ void TfmMain::closeEvent(QCloseEvent* AEvent) {
         ShowMainWnd(false);
         if (!m_fCloseTold) {
             m_fCloseTold = true;
-            ShowTrayMessage(LoadResString(MSG_APP_TITLE),
-                            QStringLiteral("Tarvo keeps running here and goes on reading cards. "
-                                           "Click the icon to show the window; Exit is in its menu."),
-                            false);
+            ShowTrayMessage(LoadResString(MSG_APP_TITLE), LoadResString(MSG_TRAY_STILL_RUNNING), false);
         }
         return;
     }
@@ -167,7 +162,7 @@ QString TfmMain::ReaderPlace() const {
         return m_oRd->PortName();
     if (!m_oDoc->ReaderPort().isEmpty())
         return m_oDoc->ReaderPort();
-    return QStringLiteral("s/n %1").arg(m_oDoc->ReaderSn());
+    return FormatResString(MSG_READER_SN_PLACE, {std::int64_t(m_oDoc->ReaderSn())});
 }
 
 void TfmMain::UpdateReaderState(const QString& AReason) {
@@ -188,7 +183,7 @@ void TfmMain::UpdateReaderState(const QString& AReason) {
         // work a busy evening without noticing that cards are not read.
         m_fLostShown = true;
         m_sLostPort = ReaderPlace();
-        QString lText = QStringLiteral("Reader on %1 lost: cards are not read").arg(m_sLostPort);
+        QString lText = FormatResString(MSG_READER_LOST, {m_sLostPort});
         if (!AReason.isEmpty())
             lText += QStringLiteral(" (%1)").arg(AReason);
         lText += QLatin1Char('.');
@@ -200,8 +195,7 @@ void TfmMain::UpdateReaderState(const QString& AReason) {
         m_fLostShown = false;
         if (m_pLostPopup)
             m_oPopups->ClosePopup(m_pLostPopup);
-        const QString lText =
-            QStringLiteral("Reader on %1 is back: cards are read again.").arg(ReaderPlace());
+        const QString lText = FormatResString(MSG_READER_BACK, {ReaderPlace()});
         m_oPopups
             ->ShowPopupMessage(lText, std::any(), m_oDoc->PopupFontName(), m_oDoc->PopupFontSize(),
                                static_cast<unsigned>(lTimeOut))
@@ -214,15 +208,10 @@ void TfmMain::UpdateReaderState(const QString& AReason) {
 
 void TfmMain::ReportReaderNotFound() {
     ShowMainWnd(true);
-    const QString lText =
-        m_oDoc->ReaderPort().isEmpty()
-            ? QStringLiteral("No reader with the serial number %1 was found. Cards are not read until it "
-                             "is connected.")
-                  .arg(m_oDoc->ReaderSn())
-            : QStringLiteral("No reader with the serial number %1 was found, on \"%2\" or any other port. "
-                             "Cards are not read until it is connected.")
-                  .arg(m_oDoc->ReaderSn())
-                  .arg(m_oDoc->ReaderPort());
+    const std::int64_t lSn = m_oDoc->ReaderSn();
+    const QString lText = m_oDoc->ReaderPort().isEmpty()
+                              ? FormatResString(MSG_READER_SN_NOT_FOUND, {lSn})
+                              : FormatResString(MSG_READER_SN_NOT_ON_PORT, {lSn, m_oDoc->ReaderPort()});
     ShowErrorBox(this, lText);
 }
 
@@ -235,6 +224,5 @@ void TfmMain::ShowLoadProblems() {
     if (lProblems.isEmpty())
         return;
     ShowMainWnd(true);
-    ShowErrorBox(this, QStringLiteral("The front desk cannot work as it should:\n\n%1")
-                           .arg(lProblems.join(QStringLiteral("\n"))));
+    ShowErrorBox(this, FormatResString(MSG_LOAD_PROBLEMS, {lProblems.join(QStringLiteral("\n"))}));
 }

@@ -31,13 +31,12 @@ using namespace Tarvo;
 
 namespace {
 
-const QString& XlsxFilter() {
-    static const QString s = QStringLiteral("Excel workbook (*.xlsx)");
-    return s;
+// In the language of the moment, as every dialog text.
+QString XlsxFilter() {
+    return LoadResString(MSG_FILTER_XLSX);
 }
-const QString& OdsFilter() {
-    static const QString s = QStringLiteral("OpenDocument spreadsheet (*.ods)");
-    return s;
+QString OdsFilter() {
+    return LoadResString(MSG_FILTER_ODS);
 }
 
 // The chosen file name, or empty when the operator cancelled.
@@ -102,11 +101,11 @@ std::vector<QStringList> TfmMain::RepExportRows() const {
 QString TfmMain::RepExportName() const {
     int y = 0, m = 0, d = 0;
     DecodeDate(m_oDoc->ReportDate(), y, m, d);
-    return QStringLiteral("Report %1").arg(QDate(y, m, d).toString(Qt::ISODate));
+    return FormatResString(MSG_REPORT_FILE_NAME, {QDate(y, m, d).toString(Qt::ISODate)});
 }
 
 void TfmMain::DoRepExportToCsv() {
-    QString lName = AskSaveName(this, "dlgRepExportCsv", QStringLiteral("Export report"),
+    QString lName = AskSaveName(this, "dlgRepExportCsv", LoadResString(MSG_EXPORT_REPORT),
                                 DialogFilter(LoadResString(MSG_FILTER_CSV)));
     if (lName.isEmpty())
         return;
@@ -143,13 +142,14 @@ void TfmMain::RepExportToApplication(const QString& AExt) {
 
 void TfmMain::DoRepExportToSheet() {
     QString lFilter;
-    QString lName = AskSaveName(this, "dlgRepExportSheet", QStringLiteral("Export report"),
-                                XlsxFilter() + QStringLiteral(";;") + OdsFilter(), &lFilter);
+    const QString lOdsFilter = OdsFilter();
+    QString lName = AskSaveName(this, "dlgRepExportSheet", LoadResString(MSG_EXPORT_REPORT),
+                                XlsxFilter() + QStringLiteral(";;") + lOdsFilter, &lFilter);
     if (lName.isEmpty())
         return;
     // A name of the other workbook type stays as typed; any other gets the chosen type's extension.
     if (SheetKindOf(lName) != TSheetKind::Xlsx && SheetKindOf(lName) != TSheetKind::Ods)
-        lName += lFilter == OdsFilter() ? QStringLiteral(".ods") : QStringLiteral(".xlsx");
+        lName += lFilter == lOdsFilter ? QStringLiteral(".ods") : QStringLiteral(".xlsx");
     Guarded(this, [&] { DoRepExportToSheet(lName); });
 }
 

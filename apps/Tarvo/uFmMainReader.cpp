@@ -229,7 +229,7 @@ void TfmMain::DetectorMessage() {
                     m_oRd->SetActive(false);
                     timerOpenPort->stop();
                     UpdateCaption();
-                    UpdateReaderState(QStringLiteral("its port is gone"));
+                    UpdateReaderState(LoadResString(MSG_READER_PORT_GONE));
                 }
             }
         }
@@ -254,7 +254,8 @@ void TfmMain::ReaderError() {
             }
             timerOpenPort->start();
             UpdateCaption();
-            UpdateReaderState(QStringLiteral("read error: %1").arg(QString::fromUtf8(e.what()).trimmed()));
+            UpdateReaderState(
+                FormatResString(MSG_READER_READ_ERROR, {QString::fromUtf8(e.what()).trimmed()}));
         }
     }
 }

@@ -1,6 +1,7 @@
 // The language files shipped in "Languages": every catalogued message of the program translated, with
 // the same printf directives in the same order as the built-in English text, so FormatMsg fills them
-// with the arguments the program passes.
+// with the arguments the program passes, and with the same line breaks, shortcut marks and file
+// patterns.
 
 #include "base/uIniFile.h"
 #include "base/uLangFiles.h"
@@ -64,6 +65,22 @@ std::string DirectiveText(const QString& AText) {
     return Directives(AText).join(QLatin1Char(' ')).toStdString();
 }
 
+// How many shortcut marks ("&" before a character other than "&") a text has.
+int Mnemonics(const QString& AText) {
+    static const QRegularExpression cMark(QStringLiteral("&[^&]"));
+    return int(QString(AText).remove(QStringLiteral("&&")).count(cMark));
+}
+
+// The file patterns ("*.csv", "*.*") of a filter text, in order: a translation keeps them as they are.
+QString FilePatterns(const QString& AText) {
+    static const QRegularExpression cPattern(QStringLiteral("\\*\\.[A-Za-z0-9*]+"));
+    QStringList lResult;
+    QRegularExpressionMatchIterator it = cPattern.globalMatch(AText);
+    while (it.hasNext())
+        lResult << it.next().captured(0);
+    return lResult.join(QLatin1Char(' '));
+}
+
 // Message number of a key "Str<n>", 0 for any other key.
 int MessageNumber(const QString& AKey) {
     static const QRegularExpression cKey(QStringLiteral("^Str([1-9][0-9]*)$"),
@@ -123,8 +140,12 @@ TEST_P(ShippedLanguageTest, TranslationsKeepDirectivesAndLayout) {
         // A value must survive the coding unchanged (no stray backslash escapes dropped on reading).
         EXPECT_EQ(EncodeStr(lText).toStdString(), lRaw.toStdString());
         EXPECT_EQ(DirectiveText(lText), DirectiveText(lEnglish)) << lText.toStdString();
-        EXPECT_EQ(lText.count(QStringLiteral("\r\n")), lEnglish.count(QStringLiteral("\r\n")))
+        // Line breaks: CR LF in the file, CR LF or LF alone in the built-in text.
+        EXPECT_EQ(lText.count(QLatin1Char('\n')), lEnglish.count(QLatin1Char('\n')))
             << "line breaks of the message";
+        EXPECT_EQ(Mnemonics(lText), Mnemonics(lEnglish)) << "the '&' of a button's shortcut";
+        EXPECT_EQ(FilePatterns(lText).toStdString(), FilePatterns(lEnglish).toStdString())
+            << "file patterns of a filter";
         // File filters: "description|pattern|description|pattern"; only the descriptions translate.
         if (lEnglish.contains(QLatin1Char('|'))) {
             const QStringList lParts = lText.split(QLatin1Char('|'));
@@ -186,7 +207,8 @@ TEST(ShippedLanguages, SharedMessagesAgreeBetweenPrograms) {
     }
 }
 
-// The checks themselves: they see a directive moved, dropped or added, and a stray percent sign.
+// The checks themselves: they see a directive moved, dropped or added, a stray percent sign, a lost
+// shortcut mark and a changed file pattern.
 TEST(ShippedLanguages, DirectiveListing) {
     struct TCase {
         const char16_t* m_sText;
@@ -204,6 +226,12 @@ TEST(ShippedLanguages, DirectiveListing) {
     for (const TCase& lCase : cCases)
         EXPECT_EQ(DirectiveText(QString::fromUtf16(lCase.m_sText)), lCase.m_sDirectives)
             << QString::fromUtf16(lCase.m_sText).toStdString();
+    EXPECT_EQ(Mnemonics(QStringLiteral("Start &ConfigTarvo")), 1);
+    EXPECT_EQ(Mnemonics(QStringLiteral("Salt && pepper")), 0);
+    EXPECT_EQ(Mnemonics(QStringLiteral("&A &B")), 2);
+    EXPECT_EQ(FilePatterns(QStringLiteral("PDF (*.pdf)")).toStdString(), "*.pdf");
+    EXPECT_EQ(FilePatterns(QStringLiteral("Excel (*.xls;*.xlsx)|*.xls;*.xlsx|All|*.*")).toStdString(),
+              "*.xls *.xlsx *.xls *.xlsx *.*");
     EXPECT_EQ(MessageNumber(QStringLiteral("str245")), 245);
     EXPECT_EQ(MessageNumber(QStringLiteral("Str")), 0);
     EXPECT_EQ(MessageNumber(QStringLiteral("Str12x")), 0);
