@@ -2,6 +2,8 @@
 
 #include "apps/Tarvo/uFmMain.h"
 
+#include "apps/Tarvo/uFmMainPhotos.h"
+#include "apps/Tarvo/uVIArchiveFotoDlg.h"
 #include "base/uDebugLog.h"
 #include "base/uFileVersion.h"
 #include "base/uMessages.h"
@@ -100,6 +102,9 @@ TfmMain::TfmMain(const QString& ADataFile, bool ADeferStartup) {
 
 TfmMain::~TfmMain() {
     m_oListener.reset();
+    // An open archive viewer gives the video client its handler back while both still exist.
+    if (m_oPhotos)
+        delete m_oPhotos->m_pArchFotoDlg.data();
     for (QTimer*& t : m_aKorvelTimers) {
         delete t;
         t = nullptr;

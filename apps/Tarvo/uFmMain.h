@@ -38,6 +38,7 @@ class TPopupMsgMngr;
 class TfmPopupMessageDlg;
 class TInstanceListener;
 class TDeskPhotos;
+class TVI;
 class TWebCam;
 class TfmVIArchiveFotoDlg;
 class TIniLanguage;
@@ -279,6 +280,8 @@ private:
     // ---- photos: webcam series, camera lost and back, archive viewer, pruning (uFmMainPhotos.cpp) ----
 public:
     TWebCam* WebCam() const;
+    // The video-server client; active while the video server is the photo source.
+    TVI* VI() const;
     // The open archive viewer, else null.
     TfmVIArchiveFotoDlg* ArchFotoDlg() const;
     int WebcamShotsLeft() const;

@@ -12,6 +12,7 @@
 #include "gui/uAboutBox.h"
 #include "gui/uListView.h"
 #include "reader/OrvRClasses.h"
+#include "vi/uVI.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,8 +29,11 @@ void TfmMain::DoSettingsDlg() {
     // Opened from the tray the window was hidden, and wherever it was left is not where the operator
     // looks: the dialog comes up in the middle of the screen.
     const bool lWasHidden = !isVisible() || isMinimized();
+    // The dialog uses the client itself (camera list, live frame): whatever the viewer asked for ends.
+    if (VI() && VI()->Active())
+        VI()->BreakAll();
     ShowMainWnd(true);
-    ExecSettingsDlg(this, *m_oDoc, lWasHidden, WebCam());
+    ExecSettingsDlg(this, *m_oDoc, lWasHidden, WebCam(), VI());
     ApplyCameraSources();
     if (IsKorvel())
         ApplyKorvelOutputs();

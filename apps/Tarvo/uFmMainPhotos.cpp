@@ -1,4 +1,4 @@
-// The main window's photos: the camera source, the webcam series at each card event, the camera
+// The main window's photos: the camera sources, the webcam series at each card event, the camera
 // lost and back, the archive viewer of the camera icons, and the pruning of old photos.
 
 #include "apps/Tarvo/uFmMainPhotos.h"
@@ -10,6 +10,7 @@
 #include "frontdesk/uPhotoArchive.h"
 #include "frontdesk/uTarvoDoc.h"
 #include "gui/uPopupMsg.h"
+#include "vi/uVI.h"
 
 #include <QTimer>
 
@@ -18,7 +19,8 @@
 
 using namespace Tarvo;
 
-TDeskPhotos::TDeskPhotos(QObject* AParent) : QObject(AParent), m_oWebCam(std::make_unique<TWebCam>()) {
+TDeskPhotos::TDeskPhotos(QObject* AParent)
+    : QObject(AParent), m_oWebCam(std::make_unique<TWebCam>()), m_oVI(std::make_unique<TVI>()) {
     setObjectName(QStringLiteral("DeskPhotos"));
 }
 
@@ -33,6 +35,10 @@ void TfmMain::CreatePhotos() {
 
 TWebCam* TfmMain::WebCam() const {
     return m_oPhotos ? m_oPhotos->m_oWebCam.get() : nullptr;
+}
+
+TVI* TfmMain::VI() const {
+    return m_oPhotos ? m_oPhotos->m_oVI.get() : nullptr;
 }
 
 TfmVIArchiveFotoDlg* TfmMain::ArchFotoDlg() const {
@@ -67,7 +73,30 @@ void TfmMain::ApplyCameraSources() {
         m_oDoc->DoDebugMessage(lText);
         ShowPhotoPopup(lText, true);
     }
+    ApplyVideoServer(*m_oPhotos->m_oVI, *m_oDoc);
     PrunePhotos();
+}
+
+bool VideoServerWanted(const TTarvoDoc& ADoc) {
+    return ADoc.CamSource() == 2 && !ADoc.VIServer().isEmpty() && !ADoc.VILogin().isEmpty() &&
+           !ADoc.VIPasswMd5().isEmpty();
+}
+
+void ApplyVideoServer(TVI& AVI, const TTarvoDoc& ADoc) {
+    const bool lWanted = VideoServerWanted(ADoc);
+    // The worker takes the address and the login when it starts: a new one needs a new session.
+    if (lWanted && (AVI.Server() != ADoc.VIServer() || AVI.Login() != ADoc.VILogin() ||
+                    AVI.PasswMd5() != ADoc.VIPasswMd5())) {
+        AVI.SetActive(false);
+        AVI.SetServer(ADoc.VIServer());
+        AVI.SetLogin(ADoc.VILogin());
+        AVI.SetPasswMd5(ADoc.VIPasswMd5());
+    }
+    AVI.SetCurrentCamera(ADoc.VICamera());
+    AVI.SetCurrCamTitle(ADoc.VICameraTitle());
+    AVI.SetTimeOffs(ADoc.VITimeOffs());
+    AVI.SetReqTimeout(ADoc.VIReqTimeOut());
+    AVI.SetActive(lWanted);
 }
 
 void TfmMain::ShowPhotoPopup(const QString& AText, bool AStays) {
@@ -184,7 +213,8 @@ void TfmMain::ShowCameraArchFoto(TDateTime ATimeIn, TDateTime ATimeOut, int ATim
     if (!isVisible())
         ShowMainWnd(true);
     if (!m_oPhotos->m_pArchFotoDlg) {
-        auto* lDlg = new TfmVIArchiveFotoDlg(this, *m_oDoc);
+        TVI* lVI = m_oPhotos->m_oVI->Active() ? m_oPhotos->m_oVI.get() : nullptr;
+        auto* lDlg = new TfmVIArchiveFotoDlg(this, *m_oDoc, lVI);
         lDlg->SetFreeOnClose(true);
         m_oPhotos->m_pArchFotoDlg = lDlg;
     }

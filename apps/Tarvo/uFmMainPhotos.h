@@ -1,7 +1,7 @@
 #pragma once
-// The main window's photo state: the webcam, the running photo series, the archive viewer and the
-// pruning of old photos. A child object of the main window, so it goes with the window, after the
-// document.
+// The main window's photo state: the webcam, the video-server client, the running photo series, the
+// archive viewer and the pruning of old photos. A child object of the main window, so it goes with the
+// window, after the document; the video client goes before the webcam.
 
 #include "base/uDateTime.h"
 
@@ -11,9 +11,20 @@
 
 #include <memory>
 
+class TVI;
 class TWebCam;
 class TfmVIArchiveFotoDlg;
 class TfmPopupMessageDlg;
+namespace Tarvo {
+class TTarvoDoc;
+}
+
+// The video server is the photo source: CamSource 2 with server, login and password digest given.
+bool VideoServerWanted(const Tarvo::TTarvoDoc& ADoc);
+// Brings the client in line with the document's video-server settings: a new server, login or digest
+// ends the session first (only while wanted); camera, its title, the time offset and the request
+// time-out are taken as they are; active exactly when wanted.
+void ApplyVideoServer(TVI& AVI, const Tarvo::TTarvoDoc& ADoc);
 
 class TDeskPhotos : public QObject {
 public:
@@ -21,6 +32,7 @@ public:
     ~TDeskPhotos() override;
 
     std::unique_ptr<TWebCam> m_oWebCam;
+    std::unique_ptr<TVI> m_oVI; // after the webcam: freed before it
     int m_nWebcamShots = 0;   // shots still to take in the current series
     int m_nShotFailures = 0;  // shots that could not be saved since the start
     int m_nShotsSaved = 0;    // shots saved since the start

@@ -1,4 +1,5 @@
-// The archive photo viewer in file mode: photos of the archive folder, chosen by moment.
+// The archive photo viewer: photos of the archive folder chosen by moment (file mode), or the video
+// server's recorded frames around the visit's moments (server mode).
 
 #include "apps/Tarvo/uVIArchiveFotoDlg.h"
 
@@ -6,12 +7,15 @@
 #include "frontdesk/uTarvoDoc.h"
 #include "gui/uLangForm.h"
 
+#include <QApplication>
+
 #include <QAction>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -56,10 +60,10 @@ void TArchFotoImage::paintEvent(QPaintEvent*) {
 
 // ---- the viewer ------------------------------------------------------------------------------------
 
-TfmVIArchiveFotoDlg::TfmVIArchiveFotoDlg(QWidget* AOwner, TTarvoDoc& ADoc)
+TfmVIArchiveFotoDlg::TfmVIArchiveFotoDlg(QWidget* AOwner, TTarvoDoc& ADoc, TVI* AVI)
     : QDialog(AOwner,
               Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint),
-      FDoc(&ADoc) {
+      FDoc(&ADoc), FVI(AVI) {
     setObjectName(QStringLiteral("TfmVIArchiveFotoDlg"));
     setWindowTitle(QStringLiteral("Archive photo"));
     setModal(false);
@@ -67,7 +71,10 @@ TfmVIArchiveFotoDlg::TfmVIArchiveFotoDlg(QWidget* AOwner, TTarvoDoc& ADoc)
     RegisterLangForm(this);
 }
 
-TfmVIArchiveFotoDlg::~TfmVIArchiveFotoDlg() = default;
+TfmVIArchiveFotoDlg::~TfmVIArchiveFotoDlg() {
+    // Freed without being closed (with its owner): the client must not call into a viewer that is gone.
+    GiveBackArchiveFotoDone();
+}
 
 void TfmVIArchiveFotoDlg::CreateControls() {
     auto* lLayout = new QVBoxLayout(this);
@@ -143,6 +150,7 @@ void TfmVIArchiveFotoDlg::CreateControls() {
     connect(btnIn, &QRadioButton::clicked, this, &TfmVIArchiveFotoDlg::btnInClick);
     connect(btnOut, &QRadioButton::clicked, this, &TfmVIArchiveFotoDlg::btnOutClick);
     connect(ScrollBar1, &QScrollBar::valueChanged, this, &TfmVIArchiveFotoDlg::ScrollBar1Scroll);
+    connect(Timer1, &QTimer::timeout, this, &TfmVIArchiveFotoDlg::Timer1Timer);
     connect(miOriginalSize, &QAction::triggered, this, &TfmVIArchiveFotoDlg::miOriginalSizeClick);
     connect(miFitInWindow, &QAction::triggered, this, &TfmVIArchiveFotoDlg::miFitInWindowClick);
 
@@ -171,13 +179,26 @@ void TfmVIArchiveFotoDlg::SetParameters(TDateTime ATimeIn, TDateTime ATimeOut, i
     // A viewer used again shows the new visit afresh, even when its first moment is the one on screen:
     // the archive may have gained photos since.
     m_fFotoSet = false;
+    // A drag begun on the previous visit does not move the new one.
+    Timer1->stop();
 
-    QString lFirst = windowTitle();
-    const int lBracket = lFirst.indexOf(QStringLiteral(" ["));
-    if (lBracket >= 0)
-        lFirst.truncate(lBracket);
-    UpdateFileFotos();
-    const TArchScrollRange lRange = ArchFileScrollRange(m_aFileFotos.size());
+    QString lFirst;
+    TArchScrollRange lRange;
+    if (FVI) {
+        lFirst = FVI->CurrCamTitle().isEmpty() ? QStringLiteral("{%1}").arg(FVI->CurrentCamera())
+                                               : FVI->CurrCamTitle();
+        TakeOverArchiveFotoDone();
+        FStepViewing = ArchServerStep(AStepViewing);
+        lRange = ArchServerScrollRange(FStepViewing);
+        m_nOldScrollPos = 0;
+    } else {
+        lFirst = windowTitle();
+        const int lBracket = lFirst.indexOf(QStringLiteral(" ["));
+        if (lBracket >= 0)
+            lFirst.truncate(lBracket);
+        UpdateFileFotos();
+        lRange = ArchFileScrollRange(m_aFileFotos.size());
+    }
     ScrollBar1->setVisible(lRange.m_fVisible);
     ScrollBar1->setRange(lRange.m_nMin, lRange.m_nMax);
     ScrollBar1->setValue(0);
@@ -189,6 +210,8 @@ void TfmVIArchiveFotoDlg::SetParameters(TDateTime ATimeIn, TDateTime ATimeOut, i
     btnOut->setChecked(ATimeIdx == 1);
     if (ATimeIdx == 0 || ATimeIdx == 1)
         SetFotoDateTime(m_aTimes[static_cast<std::size_t>(ATimeIdx)]);
+    else if (FVI)
+        SetFotoDateTime(FVI->CurrArhFotoDate());
 }
 
 void TfmVIArchiveFotoDlg::UpdateFileFotos() {
@@ -204,6 +227,23 @@ void TfmVIArchiveFotoDlg::SetFotoDateTime(TDateTime AValue) {
     m_fFotoSet = true;
     UpdateInOut();
     labTime->setText(ArchFotoTimeText(AValue));
+
+    if (FVI) {
+        // Asked for unless that very frame is on its way or here. A request that failed or was broken
+        // off is asked for again when its moment is shown again (the operator's second click).
+        const bool lHere = FVI->CurrArhFotoDate() == m_dtFoto && FVI->ArchiveFoto();
+        const bool lAsked = FVI->NewArhFotoDate() == m_dtFoto &&
+                            (lHere || FVI->GetCmdStatus(viArhFoto) == viPending);
+        if (FVI->Active() && !lAsked) {
+            FVI->BreakAll();
+            FVI->SetNewArhFotoDate(m_dtFoto);
+            FVI->StartRefreshArhiveFoto();
+        }
+        UpdateProgress();
+        if (lHere)
+            ShowGraphic();
+        return;
+    }
 
     const TArchFotoChoice lChoice = ChooseArchFoto(m_aFileFotos, AValue);
     QImage lImage;
@@ -283,6 +323,13 @@ void TfmVIArchiveFotoDlg::btnOutClick() {
 void TfmVIArchiveFotoDlg::ScrollBar1Scroll(int APos) {
     if (m_nCtrlUpdate > 0)
         return;
+    if (FVI) {
+        // A running timer is not restarted: while the bar is dragged a frame is asked for every half
+        // second, not only when the drag pauses.
+        if (APos != m_nOldScrollPos && !Timer1->isActive())
+            Timer1->start();
+        return;
+    }
     if (APos >= 0 && static_cast<std::size_t>(APos) < m_aFileFotos.size())
         SetFotoDateTime(m_aFileFotos[static_cast<std::size_t>(APos)]);
 }
@@ -316,8 +363,74 @@ void TfmVIArchiveFotoDlg::SaveWinPos() {
         FDoc->SetArchWinPos(TRect{lRect.left(), lRect.top(), lRect.width(), lRect.height()});
 }
 
+void TfmVIArchiveFotoDlg::Timer1Timer() {
+    Timer1->stop();
+    const int lPos = ScrollBar1->value();
+    const TDateTime lMoment =
+        m_dtFoto + static_cast<double>(lPos - m_nOldScrollPos) * FStepViewing / MSecsPerDay;
+    m_nOldScrollPos = lPos;
+    SetFotoDateTime(lMoment);
+}
+
+void TfmVIArchiveFotoDlg::ShowGraphic() {
+    if (const QImage* lFoto = FVI->ArchiveFoto())
+        ShowPicture(*lFoto, QString());
+}
+
+void TfmVIArchiveFotoDlg::UpdateProgress() {
+    ProgressBar1->setVisible(FVI && FVI->GetCmdStatus(viArhFoto) == viPending);
+}
+
+void TfmVIArchiveFotoDlg::ArhFotoDone() {
+    if (FVI->CurrArhFotoDate() == m_dtFoto)
+        ShowGraphic();
+    UpdateProgress();
+    QString lError;
+    if (FVI->GetCmdStatus(viArhFoto, &lError) != viFail)
+        return;
+    // The frame of an earlier moment does not stay under the time of the one that failed.
+    if (FVI->CurrArhFotoDate() != m_dtFoto)
+        ShowPicture(QImage(), QString());
+    // Not modal: the client goes on delivering while the operator reads. A box of an earlier failure
+    // still open gives way to the new one.
+    if (m_pFailureBox)
+        m_pFailureBox->close();
+    auto* lBox = new QMessageBox(QMessageBox::Critical, QApplication::applicationDisplayName(), lError,
+                                 QMessageBox::Ok, this);
+    lBox->setObjectName(QStringLiteral("boxArchiveFotoFailure"));
+    lBox->setAttribute(Qt::WA_DeleteOnClose);
+    m_pFailureBox = lBox;
+    lBox->open();
+}
+
+QMessageBox* TfmVIArchiveFotoDlg::FailureBox() const {
+    return m_pFailureBox.data();
+}
+
+void TfmVIArchiveFotoDlg::TakeOverArchiveFotoDone() {
+    if (m_fAFDTaken)
+        return;
+    m_pOldAFD = FVI->OnArchiveFotoDone();
+    FVI->SetOnArchiveFotoDone([this](TVI&) { ArhFotoDone(); });
+    m_fAFDTaken = true;
+}
+
+void TfmVIArchiveFotoDlg::GiveBackArchiveFotoDone() {
+    if (!m_fAFDTaken)
+        return;
+    FVI->SetOnArchiveFotoDone(m_pOldAFD);
+    m_pOldAFD = nullptr;
+    m_fAFDTaken = false;
+}
+
 void TfmVIArchiveFotoDlg::done(int AResult) {
     Timer1->stop();
+    if (FVI) {
+        if (FVI->Active())
+            FVI->BreakAll();
+        GiveBackArchiveFotoDone();
+        ProgressBar1->hide();
+    }
     if (isVisible())
         SaveWinPos();
     QDialog::done(AResult);

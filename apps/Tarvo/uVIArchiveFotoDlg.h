@@ -5,11 +5,19 @@
 // photo of its own second shows "No photo". The image's context menu chooses between the photo's
 // original size (the window grows to show it whole) and fitting it into the window; the choice and
 // the window's place are kept in the document (ArchScale, ArchWinPos).
+//
+// Created with the desk's video-server client while it is connected, the viewer shows the server's
+// recorded frames instead of files: the scroll bar moves through time, one minute to each side of the
+// visit's moment, and a frame is asked for at most every half second while the bar is dragged. The
+// bar under the picture runs while a frame is awaited; a failed request is told once, with the
+// client's error text.
 
 #include "base/uDateTime.h"
+#include "vi/uVI.h"
 
 #include <QDialog>
 #include <QImage>
+#include <QPointer>
 #include <QString>
 
 #include <array>
@@ -18,6 +26,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMessageBox;
 class QProgressBar;
 class QRadioButton;
 class QScrollBar;
@@ -52,13 +61,17 @@ public:
     // ArchScale of the original size; any other value fits the photo into the window.
     static constexpr int SCALE_ORIGINAL = 100;
 
-    TfmVIArchiveFotoDlg(QWidget* AOwner, Tarvo::TTarvoDoc& ADoc);
+    // With AVI (the desk's connected video-server client) the viewer is in server mode for its whole
+    // life; without, it shows the archive's files.
+    TfmVIArchiveFotoDlg(QWidget* AOwner, Tarvo::TTarvoDoc& ADoc, TVI* AVI = nullptr);
     ~TfmVIArchiveFotoDlg() override;
 
     // Prepares the viewer for a visit (0 = moment unknown) and shows the moment ATimeIdx (0 check-in,
-    // 1 check-out). AStepViewing is the step of the video server's archive, unused for files.
+    // 1 check-out). AStepViewing is the step of the video server's archive in milliseconds per scroll
+    // position (0 or less: 100), unused for files.
     void SetParameters(TDateTime ATimeIn, TDateTime ATimeOut, int ATimeIdx, int AStepViewing);
-    // Shows the photo for a moment: the archive's photo nearest to it within its second.
+    // Shows the photo for a moment: the archive's photo nearest to it within its second, or the
+    // server's frame of that moment (asked for when it is not the one on screen).
     void SetFotoDateTime(TDateTime AValue);
     // Reads the archive folder again.
     void UpdateFileFotos();
@@ -71,6 +84,10 @@ public:
     // The file of the photo shown; empty when none is shown.
     const QString& ShownFile() const { return m_sShownFile; }
     bool OriginalSize() const;
+    // The video-server client of server mode, else null.
+    TVI* VI() const { return FVI; }
+    // The last failure box of a server request while it is open, else null.
+    QMessageBox* FailureBox() const;
 
     // Controls, by their component names.
     QLabel* panImage = nullptr; // shows "No photo" where there is no picture
@@ -107,8 +124,21 @@ private:
     void ApplyScale();
     void ShowPicture(const QImage& AImage, const QString& AFile);
     void UpdateInOut();
+    void Timer1Timer();
+    // Server mode: the client's frame when it is the one of m_dtFoto.
+    void ShowGraphic();
+    // The client's OnArchiveFotoDone while the viewer is open.
+    void ArhFotoDone();
+    void UpdateProgress();
+    void TakeOverArchiveFotoDone();
+    void GiveBackArchiveFotoDone();
 
     Tarvo::TTarvoDoc* FDoc;
+    TVI* FVI = nullptr;
+    TVI::TNotifyEvent m_pOldAFD;
+    bool m_fAFDTaken = false; // the client's handler is the viewer's
+    int m_nOldScrollPos = 0;
+    QPointer<QMessageBox> m_pFailureBox;
     int m_nCtrlUpdate = 0;
     TDateTime m_dtFoto = 0;
     bool m_fFotoSet = false; // m_dtFoto holds a shown moment
