@@ -10,19 +10,23 @@
 #include "base/uKeyNum.h"
 #include "base/uMessages.h"
 #include "config/uTarvoDoc.h"
+#include "gui/uErrorBox.h"
 #include "gui/uIniLanguage.h"
 #include "gui/uListView.h"
 
+#include "tests/common/DialogScript.h"
 #include "tests/common/TestSupport.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <exception>
 #include <memory>
 
 using namespace ConfigTarvo;
@@ -110,6 +114,29 @@ private Q_SLOTS:
         QCOMPARE(CardsTab(), QStringLiteral("&Cards"));
         QCOMPARE(Header(m_oMain->lvCards, 2), lEnglishHeader);
         QCOMPARE(LoadResString(MSG_SAVE_CHANGES), QStringLiteral("Save changes?"));
+    }
+
+    // Texts the window sets itself, shown at once and in boxes, follow a switch while it runs: in
+    // Russian from the shipped file, then in English again.
+    void textsSetInCodeFollowTheSwitch() {
+        StartMain(QStringLiteral(TARVO_SOURCE_DIR "/Languages"));
+        const auto lShown = [this] {
+            TBoxCatcher lBoxes;
+            ShowExceptionPtr(m_oMain.get(), std::make_exception_ptr(42));
+            return QStringList{m_oMain->labReaderState->text(), m_oMain->edtCardFilter->placeholderText(),
+                               lBoxes.m_aTexts.value(0)};
+        };
+        const QStringList lEnglish = lShown();
+        QCOMPARE(lEnglish, (QStringList{QStringLiteral("No reader open"),
+                                        QStringLiteral("Part of a user name, key or comment"),
+                                        QStringLiteral("Unknown error.")}));
+        Choose(QStringLiteral("Русский"));
+        QCOMPARE(lShown(), (QStringList{QStringLiteral("Считыватель не открыт"),
+                                        QStringLiteral("Часть имени пользователя, ключа или комментария"),
+                                        QStringLiteral("Неизвестная ошибка.")}));
+        m_oMain->cbLanguage->setCurrentIndex(0); // the built-in English, its title in Russian now
+        QCOMPARE(m_oMain->Doc().Language(), 0u);
+        QCOMPARE(lShown(), lEnglish);
     }
 
     // A language file cannot replace the typed port, the language list or a dialog's edit field; the

@@ -1,30 +1,40 @@
 // The front desk's interface language, as the operator chooses it: the settings dialog lists the
 // built-in English and every language file with its flag, and OK with another language translates the
-// main window, its tray menu, the lists' column captions, the messages, every dialog opened later and
-// the toolkit's own buttons at once; choosing English again brings the English texts back.
+// main window, its tray menu, the lists' column captions, the messages, the boxes the window builds
+// itself, every dialog opened later and the toolkit's own buttons at once; choosing English again
+// brings the English texts back.
 
 #include "apps/Tarvo/uDlgSettings.h"
+#include "apps/Tarvo/uFirstStart.h"
 #include "apps/Tarvo/uFmMain.h"
 
 #include "base/uKeyNum.h"
 #include "base/uMessages.h"
+#include "base/uPaths.h"
 #include "frontdesk/uTarvoDoc.h"
+#include "gui/uErrorBox.h"
 #include "gui/uListView.h"
 
 #include "tests/common/TestSupport.h"
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
+#include <exception>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -55,6 +65,43 @@ QStringList VisibleTexts(TfmMain& AMain) {
     l << QCoreApplication::translate("QPlatformTheme", "Cancel");
     return l;
 }
+
+// What a message box showed: its text, its informative text and its buttons' captions (sorted).
+struct TShownBox {
+    QString m_sText;
+    QString m_sInformative;
+    QStringList m_aButtons;
+};
+
+// Reads every message box that opens while it lives and answers it with its No or Escape button.
+class TBoxReader {
+public:
+    TBoxReader() {
+        m_oTimer.setInterval(5);
+        QObject::connect(&m_oTimer, &QTimer::timeout, [this] {
+            auto* lBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (lBox == nullptr)
+                return;
+            TShownBox lShown{lBox->text(), lBox->informativeText(), {}};
+            for (QAbstractButton* lButton : lBox->buttons())
+                lShown.m_aButtons << lButton->text();
+            lShown.m_aButtons.sort();
+            m_aBoxes << lShown;
+            QAbstractButton* lAnswer = lBox->button(QMessageBox::No);
+            if (lAnswer == nullptr)
+                lAnswer = lBox->escapeButton();
+            if (lAnswer != nullptr)
+                lAnswer->click();
+            else
+                lBox->done(0);
+        });
+        m_oTimer.start();
+    }
+    QList<TShownBox> m_aBoxes;
+
+private:
+    QTimer m_oTimer;
+};
 
 } // namespace
 
@@ -148,6 +195,62 @@ private Q_SLOTS:
         QCOMPARE(VisibleTexts(*lMain), lEnglish);
         TfmSettingsDlg lEnglishLater(lMain.get(), lMain->Doc());
         QCOMPARE(lEnglishLater.windowTitle(), QStringLiteral("Settings"));
+    }
+
+    // Boxes whose texts the window builds itself say them in the language chosen, and in English again
+    // once English is chosen.
+    void boxesBuiltInCodeFollowTheLanguage() {
+        auto lMain = MakeMain();
+        lMain->show();
+        QVERIFY(!lMain->HasTray()); // so the title-bar close asks before exiting
+        const struct {
+            const char* m_sWhat;
+            std::function<void()> m_fnShow;
+            const char* m_sRussian; // text, then informative text
+            const char* m_sRussianMore;
+            const char* m_sEnglish;
+            const char* m_sEnglishMore;
+        } cCases[] = {
+            {"exit question", [&] { QVERIFY(!lMain->close()); }, "Выйти из Tarvo?",
+             "Карты не будут считываться, и плата никому не будет начисляться, пока программа не будет "
+             "запущена снова.",
+             "Exit Tarvo?", "Cards are not read and nobody is billed until it is started again."},
+            {"unknown error", [&] { ShowExceptionPtr(lMain.get(), std::make_exception_ptr(42)); },
+             "Неизвестная ошибка.", "", "Unknown error.", ""},
+        };
+        for (const std::uint32_t lLanguage : {1049u, 0u}) {
+            ChooseLanguage(*lMain, lLanguage);
+            for (const auto& c : cCases) {
+                TBoxReader lBoxes;
+                c.m_fnShow();
+                QVERIFY2(lBoxes.m_aBoxes.size() == 1, c.m_sWhat);
+                const bool lRussian = lLanguage == 1049u;
+                QCOMPARE(lBoxes.m_aBoxes[0].m_sText, QString::fromUtf8(lRussian ? c.m_sRussian : c.m_sEnglish));
+                QCOMPARE(lBoxes.m_aBoxes[0].m_sInformative,
+                         QString::fromUtf8(lRussian ? c.m_sRussianMore : c.m_sEnglishMore));
+            }
+        }
+        QVERIFY(!lMain->ExitRequested());
+    }
+
+    // The first-start box in Russian: its text names the data folder, its buttons keep their shortcuts.
+    void firstStartBoxInRussian() {
+        TEnvOverride lData("TARVO_DATA_DIR", QByteArray()); // the box is only offered for the default folder
+        if (QFileInfo::exists(DataFilePath()))
+            QSKIP("the test programs' folder holds a data file");
+        auto lMain = MakeMain();
+        ChooseLanguage(*lMain, 1049);
+        TBoxReader lBoxes;
+        QVERIFY(Tarvo::OfferFirstStartSetup(lMain.get())); // Escape: go on with the start
+        QCOMPARE(lBoxes.m_aBoxes.size(), 1);
+        QCOMPARE(lBoxes.m_aBoxes[0].m_sText,
+                 QStringLiteral("Это первый запуск Tarvo: карт и тарифных зон пока нет.\n\n"
+                                "Tarvo хранит свои данные в папке\n") +
+                     DataDir() +
+                     QStringLiteral("\n\nЗапустить ConfigTarvo, чтобы зарегистрировать карты, настроить "
+                                    "временные зоны и выбрать считыватель карт?"));
+        QCOMPARE(lBoxes.m_aBoxes[0].m_aButtons,
+                 (QStringList{QStringLiteral("&Продолжить"), QStringLiteral("Запустить &ConfigTarvo")}));
     }
 
     // The language of the data file is applied when the document opens; German texts are longer and
