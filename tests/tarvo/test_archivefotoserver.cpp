@@ -428,6 +428,22 @@ private Q_SLOTS:
         QVERIFY(lGuard.isNull());
     }
 
+    // Writes the picture of the viewer on a server frame for the documentation when
+    // TARVO_SCREENSHOT_DIR names a folder.
+    void screenshotForTheDocs() {
+        const QString lDir = qEnvironmentVariable("TARVO_SCREENSHOT_DIR");
+        if (lDir.isEmpty())
+            QSKIP("TARVO_SCREENSHOT_DIR not set");
+        m_pDoc->SetArchScale(TfmVIArchiveFotoDlg::SCALE_ORIGINAL);
+        auto lDlg = NewViewer();
+        lDlg->SetParameters(At(10, 0, 0), At(10, 30, 0), 0, 100);
+        QVERIFY(ViTest::WaitUntil([&] { return !lDlg->Image1->Picture().isNull(); }));
+        lDlg->ScrollBar1->setValue(25);
+        QVERIFY(ViTest::WaitUntil([&] { return !lDlg->Timer1->isActive(); }));
+        QVERIFY(Settled(*lDlg));
+        QVERIFY(lDlg->grab().save(lDir + QStringLiteral("/archive-photo-server.png")));
+    }
+
     // Without a connected client the main window's viewer shows files.
     void mainWindowWithoutServerShowsFiles() {
         const QString lFile = m_oDir->WriteFile(
