@@ -116,6 +116,8 @@ constexpr TCatalogueEntry CATALOGUE[] = {
     {1108, PROG_F, "Export report"},
     {1109, PROG_F, "Report %s"},
     {1110, PROG_F, "Test"},
+    {1111, PROG_F, "Number of digits after the decimal point"},
+    {1112, PROG_F, "If = 0, then the basic booking price is used"},
     // The webcam.
     {1200, PROG_F, "Cannot save the photo %s: %s"},
     {1201, PROG_F, "the image could not be encoded"},

@@ -108,6 +108,8 @@ inline constexpr int MSG_FILTER_ODS = 1107;
 inline constexpr int MSG_EXPORT_REPORT = 1108;
 inline constexpr int MSG_REPORT_FILE_NAME = 1109;   // "Report %s", %s = the day
 inline constexpr int MSG_POPUP_TEST = 1110;
+inline constexpr int MSG_HINT_ACC_PRICE = 1111;  // tool tips of settings fields (edit fields' texts
+inline constexpr int MSG_HINT_DAY_PRICE = 1112;  // are no language keys)
 // 1200-1299 (F): the webcam.
 inline constexpr int MSG_CAM_NOT_SAVED = 1200;      // %s = the file, %s = why
 inline constexpr int MSG_CAM_NOT_ENCODED = 1201;

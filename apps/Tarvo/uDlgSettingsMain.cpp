@@ -2,6 +2,7 @@
 
 #include "apps/Tarvo/uDlgSettings.h"
 
+#include "base/uMessages.h"
 #include "gui/uSpinEditDouble.h"
 
 #include <QCheckBox>
@@ -78,10 +79,10 @@ QWidget* TfmSettingsDlg::CreateMainPage() {
     edtAccPrice = new QSpinBox(lPage);
     edtAccPrice->setObjectName(QStringLiteral("edtAccPrice"));
     edtAccPrice->setRange(-37, 37);
-    edtAccPrice->setToolTip(QStringLiteral("Number of digits after the decimal point"));
+    edtAccPrice->setToolTip(LoadResString(MSG_HINT_ACC_PRICE));
     edtOverdue = NewDecimalSpin(lPage, "edtOverdue", 1);
     edtDayPrice = NewDecimalSpin(lPage, "edtDayPrice", 1);
-    edtDayPrice->setToolTip(QStringLiteral("If = 0, then the basic booking price is used"));
+    edtDayPrice->setToolTip(LoadResString(MSG_HINT_DAY_PRICE));
     lForm->addRow(WithBuddy(NewLabel(lPage, "labVAT", "&VAT (%):"), edtVAT), edtVAT);
     lForm->addRow(WithBuddy(NewLabel(lPage, "labTariffication", "&Tariffication:"), cbTariffication),
                   cbTariffication);

@@ -28,6 +28,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -189,6 +190,8 @@ private Q_SLOTS:
             TfmSettingsDlg lLater(lMain.get(), lMain->Doc());
             QCOMPARE(lLater.windowTitle(), QStringLiteral("Настройки"));
             QCOMPARE(lLater.btnCancel->text(), QStringLiteral("&Отмена"));
+            // A tool tip the dialog sets itself on an edit field (whose texts are no language keys).
+            QCOMPARE(lLater.edtAccPrice->toolTip(), QStringLiteral("Количество цифр после десятичной точки"));
         }
 
         ChooseLanguage(*lMain, 0);
