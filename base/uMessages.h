@@ -77,17 +77,17 @@ inline constexpr int MSG_NOT_OUT_LINE = 282;  // "%d %s"
 // translation's CR LF breaks are given back in that form.
 //
 // 1000-1099 (F, some shared with C): the front desk's main window, its tray and the reader's state.
-inline constexpr int MSG_FIRST_START = 1000;       // the first-start box, %s = the data folder
+inline constexpr int MSG_FIRST_START = 1000;        // the first-start box, %s = the data folder
 inline constexpr int MSG_FIRST_START_CONFIG = 1001; // its button that starts ConfigTarvo
 inline constexpr int MSG_FIRST_START_GO_ON = 1002;  // its button that goes on with the start
 inline constexpr int MSG_EXIT_QUESTION = 1003;
 inline constexpr int MSG_EXIT_CONSEQUENCE = 1004;
 inline constexpr int MSG_TRAY_STILL_RUNNING = 1005;
-inline constexpr int MSG_READER_LOST = 1006;        // F, C: "Reader on %s lost: cards are not read"
+inline constexpr int MSG_READER_LOST = 1006; // F, C: "Reader on %s lost: cards are not read"
 inline constexpr int MSG_READER_BACK = 1007;
-inline constexpr int MSG_READER_PORT_GONE = 1008;   // why the reader was lost
-inline constexpr int MSG_READER_READ_ERROR = 1009;  // why the reader was lost, %s = the error
-inline constexpr int MSG_READER_SN_PLACE = 1010;    // "s/n %d", a reader known by its number only
+inline constexpr int MSG_READER_PORT_GONE = 1008;  // why the reader was lost
+inline constexpr int MSG_READER_READ_ERROR = 1009; // why the reader was lost, %s = the error
+inline constexpr int MSG_READER_SN_PLACE = 1010;   // "s/n %d", a reader known by its number only
 inline constexpr int MSG_READER_SN_NOT_FOUND = 1011;
 inline constexpr int MSG_READER_SN_NOT_ON_PORT = 1012;
 inline constexpr int MSG_LOAD_PROBLEMS = 1013;
@@ -106,27 +106,27 @@ inline constexpr int MSG_RCPT_NOT_PRINTED = 1105;
 inline constexpr int MSG_FILTER_XLSX = 1106;
 inline constexpr int MSG_FILTER_ODS = 1107;
 inline constexpr int MSG_EXPORT_REPORT = 1108;
-inline constexpr int MSG_REPORT_FILE_NAME = 1109;   // "Report %s", %s = the day
+inline constexpr int MSG_REPORT_FILE_NAME = 1109; // "Report %s", %s = the day
 inline constexpr int MSG_POPUP_TEST = 1110;
-inline constexpr int MSG_HINT_ACC_PRICE = 1111;  // tool tips of settings fields (edit fields' texts
-inline constexpr int MSG_HINT_DAY_PRICE = 1112;  // are no language keys)
+inline constexpr int MSG_HINT_ACC_PRICE = 1111; // tool tips of settings fields (edit fields' texts
+inline constexpr int MSG_HINT_DAY_PRICE = 1112; // are no language keys)
 // 1200-1299 (F): the webcam.
-inline constexpr int MSG_CAM_NOT_SAVED = 1200;      // %s = the file, %s = why
+inline constexpr int MSG_CAM_NOT_SAVED = 1200; // %s = the file, %s = why
 inline constexpr int MSG_CAM_NOT_ENCODED = 1201;
-inline constexpr int MSG_CAM_NOT_VIDEO = 1202;     // the device is no video source
+inline constexpr int MSG_CAM_NOT_VIDEO = 1202; // the device is no video source
 inline constexpr int MSG_CAM_MODE_REFUSED = 1203;
 inline constexpr int MSG_CAM_NOT_STARTED = 1204;
 inline constexpr int MSG_CAM_NOT_STARTED_WHY = 1205;
-inline constexpr int MSG_CAM_NO_MODE = 1206;        // %d = the mode asked for
+inline constexpr int MSG_CAM_NO_MODE = 1206; // %d = the mode asked for
 // 1300-1399 (C): the configuration program's main window.
 inline constexpr int MSG_READER_OPEN_ON = 1300;
 inline constexpr int MSG_NO_READER_OPEN = 1301;
-inline constexpr int MSG_CARD_FILTER_HINT = 1302;   // the placeholder of the card filter
+inline constexpr int MSG_CARD_FILTER_HINT = 1302; // the placeholder of the card filter
 inline constexpr int MSG_SAVE_ANYWAY = 1303;
 inline constexpr int MSG_CANNOT_MAKE_FOLDER = 1304;
-inline constexpr int MSG_IMPORTING = 1305;          // %s = the file
-inline constexpr int MSG_EXPORT = 1306;             // caption of the export file dialogs
-inline constexpr int MSG_IMPORT = 1307;             // caption of the import file dialogs
+inline constexpr int MSG_IMPORTING = 1305; // %s = the file
+inline constexpr int MSG_EXPORT = 1306;    // caption of the export file dialogs
+inline constexpr int MSG_IMPORT = 1307;    // caption of the import file dialogs
 // 1400-1499 (C): the reader devices dialog.
 inline constexpr int MSG_DEV_PCSC = 1400;
 inline constexpr int MSG_DEV_KEYBOARD = 1401;

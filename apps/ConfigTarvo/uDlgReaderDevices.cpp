@@ -245,7 +245,8 @@ void TfmReaderDevicesDlg::btnTestClick() {
         labTest->setText(FormatResString(MSG_DEV_PRESENT_CARD, {lAlias}));
     } catch (const std::exception& E) {
         m_pTest.reset();
-        labTest->setText(FormatResString(MSG_DEV_CANNOT_OPEN, {lAlias, QString::fromUtf8(E.what()).trimmed()}));
+        labTest->setText(
+            FormatResString(MSG_DEV_CANNOT_OPEN, {lAlias, QString::fromUtf8(E.what()).trimmed()}));
     }
 }
 

@@ -554,7 +554,8 @@ bool TfmMain::SaveDocument(bool ACommit) {
             m_oDoc->Save();
         } catch (const EDataFileIncomplete& lError) {
             // The file was not read completely: replacing it would lose what was never loaded.
-            const QString lQuestion = QString::fromUtf8(lError.what()) + QStringLiteral("\n\n") + LoadResString(MSG_SAVE_ANYWAY);
+            const QString lQuestion =
+                QString::fromUtf8(lError.what()) + QStringLiteral("\n\n") + LoadResString(MSG_SAVE_ANYWAY);
             if (QMessageBox::question(this, LoadResString(MSG_APP_TITLE), lQuestion,
                                       QMessageBox::Yes | QMessageBox::No,
                                       QMessageBox::No) != QMessageBox::Yes)

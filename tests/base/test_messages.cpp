@@ -69,9 +69,9 @@ TEST_F(TMessagesTest, TranslatedLineBreaksTakeTheFormOfTheBuiltInText) {
         int m_nId;
         const char* m_sExpected;
     } cCases[] = {
-        {MSG_LOAD_PROBLEMS, "<1013>\nzwei\n"},      // "...:\n\n%s"
-        {MSG_EXIT_QUESTION, "<1003>\nzwei\n"},      // no break at all
-        {MSG_HAS_BEEN, "<249>\r\nzwei\r\n"},       // "%s\r\n has been..."
+        {MSG_LOAD_PROBLEMS, "<1013>\nzwei\n"}, // "...:\n\n%s"
+        {MSG_EXIT_QUESTION, "<1003>\nzwei\n"}, // no break at all
+        {MSG_HAS_BEEN, "<249>\r\nzwei\r\n"},   // "%s\r\n has been..."
         {MSG_RCPT_PAID_TIME, "<255>\r\nzwei\r\n"},
     };
     for (const auto& c : cCases)

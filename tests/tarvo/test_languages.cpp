@@ -74,15 +74,18 @@ struct TShownBox {
     QStringList m_aButtons;
 };
 
-// Reads every message box that opens while it lives and answers it with its No or Escape button.
+// Reads every message box that opens while it lives and answers it with its No or Escape button;
+// with AShotFile, the first box is saved there as a picture first.
 class TBoxReader {
 public:
-    TBoxReader() {
+    explicit TBoxReader(const QString& AShotFile = QString()) {
         m_oTimer.setInterval(5);
-        QObject::connect(&m_oTimer, &QTimer::timeout, [this] {
+        QObject::connect(&m_oTimer, &QTimer::timeout, [this, AShotFile] {
             auto* lBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (lBox == nullptr)
                 return;
+            if (!AShotFile.isEmpty() && m_aBoxes.isEmpty())
+                m_fShotSaved = lBox->grab().save(AShotFile);
             TShownBox lShown{lBox->text(), lBox->informativeText(), {}};
             for (QAbstractButton* lButton : lBox->buttons())
                 lShown.m_aButtons << lButton->text();
@@ -99,6 +102,7 @@ public:
         m_oTimer.start();
     }
     QList<TShownBox> m_aBoxes;
+    bool m_fShotSaved = false;
 
 private:
     QTimer m_oTimer;
@@ -228,7 +232,8 @@ private Q_SLOTS:
                 c.m_fnShow();
                 QVERIFY2(lBoxes.m_aBoxes.size() == 1, c.m_sWhat);
                 const bool lRussian = lLanguage == 1049u;
-                QCOMPARE(lBoxes.m_aBoxes[0].m_sText, QString::fromUtf8(lRussian ? c.m_sRussian : c.m_sEnglish));
+                QCOMPARE(lBoxes.m_aBoxes[0].m_sText,
+                         QString::fromUtf8(lRussian ? c.m_sRussian : c.m_sEnglish));
                 QCOMPARE(lBoxes.m_aBoxes[0].m_sInformative,
                          QString::fromUtf8(lRussian ? c.m_sRussianMore : c.m_sEnglishMore));
             }
@@ -237,13 +242,16 @@ private Q_SLOTS:
     }
 
     // The first-start box in Russian: its text names the data folder, its buttons keep their shortcuts.
+    // For the documentation, when TARVO_SCREENSHOT_DIR names a folder, it is saved as first-start-ru.png.
     void firstStartBoxInRussian() {
         TEnvOverride lData("TARVO_DATA_DIR", QByteArray()); // the box is only offered for the default folder
         if (QFileInfo::exists(DataFilePath()))
             QSKIP("the test programs' folder holds a data file");
         auto lMain = MakeMain();
         ChooseLanguage(*lMain, 1049);
-        TBoxReader lBoxes;
+        const QString lShotDir = qEnvironmentVariable("TARVO_SCREENSHOT_DIR");
+        QVERIFY(lShotDir.isEmpty() || QDir().mkpath(lShotDir));
+        TBoxReader lBoxes(lShotDir.isEmpty() ? QString() : lShotDir + QStringLiteral("/first-start-ru.png"));
         QVERIFY(Tarvo::OfferFirstStartSetup(lMain.get())); // Escape: go on with the start
         QCOMPARE(lBoxes.m_aBoxes.size(), 1);
         QCOMPARE(lBoxes.m_aBoxes[0].m_sText,
@@ -254,6 +262,7 @@ private Q_SLOTS:
                                     "временные зоны и выбрать считыватель карт?"));
         QCOMPARE(lBoxes.m_aBoxes[0].m_aButtons,
                  (QStringList{QStringLiteral("&Продолжить"), QStringLiteral("Запустить &ConfigTarvo")}));
+        QCOMPARE(lBoxes.m_fShotSaved, !lShotDir.isEmpty());
     }
 
     // The language of the data file is applied when the document opens; German texts are longer and
