@@ -276,7 +276,8 @@ TReadersConf ParseReadersIni(std::string_view AText) {
             if (lName.empty() || lName.size() > cMaxAlias || !PrintableValue(lName)) {
                 lConf.aProblems.push_back(Problem(lLineNo, "bad section name"));
                 lSection.fBad = true;
-                lSection.sAlias = "?";
+                // assign(1, ...): GCC 12 at -O3 warns falsely (-Wrestrict) on a one-letter literal.
+                lSection.sAlias.assign(1, '?');
                 continue;
             }
             if (lConf.Find(lName)) {
