@@ -6,6 +6,7 @@
 #include "apps/Tarvo/uVILiveFotoDlg.h"
 
 #include "tests/common/DialogScript.h"
+#include "tests/tarvo/ViDialogCases.h"
 #include "tests/vi/ViTestSupport.h"
 
 #include <QCheckBox>
@@ -17,11 +18,11 @@
 
 #include <memory>
 
+using ViTest::cAdminMd5;
 using ViTest::TVmsSim;
 
 namespace {
 
-const QString cAdminMd5 = QStringLiteral("21232F297A57A5A743894A0E4A801FC3"); // MD5 of "admin"
 const QString cLivePath = QStringLiteral("/live-video-frame.dyn");
 
 void Configure(TVI& AVI, const TVmsSim& ASim, const QString& ACamera, const QString& ATitle = QString()) {
@@ -154,14 +155,7 @@ private Q_SLOTS:
     // A failed request shows one error box with the client's text, auto refresh goes off and no further
     // request is started.
     void failureShowsOneBoxAndEndsAutoRefresh_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("wrong password") << QStringList{QStringLiteral("--password"), QStringLiteral("other")}
-                                        << QStringLiteral("Authorization Error (check username and password)");
-        QTest::newRow("nobody listens") << QStringList{QStringLiteral("--fault"), QStringLiteral("refused")}
-                                        << QStringLiteral("The server is not responding.");
-        QTest::newRow("not found") << QStringList{QStringLiteral("--fault"), QStringLiteral("404")}
-                                   << QStringLiteral("Http error #404.");
+        ViTest::AddFailureRows();
         QTest::newRow("unknown image") << QStringList{QStringLiteral("--fault"), QStringLiteral("wrongtype")}
                                        << QStringLiteral("Unknown image type \"image/gif\".");
     }

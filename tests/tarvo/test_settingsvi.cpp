@@ -10,6 +10,7 @@
 #include "frontdesk/uTarvoDoc.h"
 #include "tests/common/DialogScript.h"
 #include "tests/common/TestSupport.h"
+#include "tests/tarvo/ViDialogCases.h"
 #include "tests/vi/ViTestSupport.h"
 
 #include <QComboBox>
@@ -29,12 +30,12 @@
 #include <memory>
 
 using namespace Tarvo;
+using ViTest::cAdminMd5;
 using ViTest::TVmsSim;
 
 namespace {
 
 enum { PAGE_CAMERA = 3 };
-const QString cAdminMd5 = QStringLiteral("21232F297A57A5A743894A0E4A801FC3"); // MD5 of "admin"
 const QString cSep = QStringLiteral("   // ");
 
 // The cameras vmssim serves, in the order of its device tree.
@@ -166,16 +167,7 @@ private Q_SLOTS:
     }
 
     // A refresh that fails shows exactly one error box with the client's text; the list stays empty.
-    void refreshFailureShowsOneErrorBox_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("wrong password") << QStringList{QStringLiteral("--password"), QStringLiteral("other")}
-                                        << QStringLiteral("Authorization Error (check username and password)");
-        QTest::newRow("nobody listens") << QStringList{QStringLiteral("--fault"), QStringLiteral("refused")}
-                                        << QStringLiteral("The server is not responding.");
-        QTest::newRow("server error") << QStringList{QStringLiteral("--fault"), QStringLiteral("500")}
-                                      << QStringLiteral("Http error #500.");
-    }
+    void refreshFailureShowsOneErrorBox_data() { ViTest::AddFailureRows(); }
     void refreshFailureShowsOneErrorBox() {
         QFETCH(QStringList, args);
         QFETCH(QString, text);
