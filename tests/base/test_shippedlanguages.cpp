@@ -49,20 +49,20 @@ QString FilePath(const TShippedFile& AFile) {
 
 const QString cStrings = QStringLiteral("Strings");
 
-// The directives of a format text as FormatMsg reads them: "%%", "%[-][0][width][.prec]conv"; a "%"
-// that starts neither is listed as a bare "%" so a stray one in a translation is noticed too.
-QStringList Directives(const QString& AText) {
-    static const QRegularExpression cDirective(QStringLiteral("%(%|[-0]*[0-9]*(\\.[0-9]*)?[dsuxX])?"));
+// Every match of APattern in AText, in order, as one line of text (readable in failure messages).
+std::string MatchesText(const QRegularExpression& APattern, const QString& AText) {
     QStringList lResult;
-    QRegularExpressionMatchIterator it = cDirective.globalMatch(AText);
+    QRegularExpressionMatchIterator it = APattern.globalMatch(AText);
     while (it.hasNext())
         lResult << it.next().captured(0);
-    return lResult;
+    return lResult.join(QLatin1Char(' ')).toStdString();
 }
 
-// The directives as one line of text, for readable failure messages.
+// The directives of a format text as FormatMsg reads them: "%%", "%[-][0][width][.prec]conv"; a "%"
+// that starts neither is listed as a bare "%" so a stray one in a translation is noticed too.
 std::string DirectiveText(const QString& AText) {
-    return Directives(AText).join(QLatin1Char(' ')).toStdString();
+    static const QRegularExpression cDirective(QStringLiteral("%(%|[-0]*[0-9]*(\\.[0-9]*)?[dsuxX])?"));
+    return MatchesText(cDirective, AText);
 }
 
 // How many shortcut marks ("&" before a character other than "&") a text has.
@@ -72,13 +72,9 @@ int Mnemonics(const QString& AText) {
 }
 
 // The file patterns ("*.csv", "*.*") of a filter text, in order: a translation keeps them as they are.
-QString FilePatterns(const QString& AText) {
+std::string FilePatterns(const QString& AText) {
     static const QRegularExpression cPattern(QStringLiteral("\\*\\.[A-Za-z0-9*]+"));
-    QStringList lResult;
-    QRegularExpressionMatchIterator it = cPattern.globalMatch(AText);
-    while (it.hasNext())
-        lResult << it.next().captured(0);
-    return lResult.join(QLatin1Char(' '));
+    return MatchesText(cPattern, AText);
 }
 
 // Message number of a key "Str<n>", 0 for any other key.
@@ -144,7 +140,7 @@ TEST_P(ShippedLanguageTest, TranslationsKeepDirectivesAndLayout) {
         EXPECT_EQ(lText.count(QLatin1Char('\n')), lEnglish.count(QLatin1Char('\n')))
             << "line breaks of the message";
         EXPECT_EQ(Mnemonics(lText), Mnemonics(lEnglish)) << "the '&' of a button's shortcut";
-        EXPECT_EQ(FilePatterns(lText).toStdString(), FilePatterns(lEnglish).toStdString())
+        EXPECT_EQ(FilePatterns(lText), FilePatterns(lEnglish))
             << "file patterns of a filter";
         // File filters: "description|pattern|description|pattern"; only the descriptions translate.
         if (lEnglish.contains(QLatin1Char('|'))) {
@@ -229,8 +225,8 @@ TEST(ShippedLanguages, DirectiveListing) {
     EXPECT_EQ(Mnemonics(QStringLiteral("Start &ConfigTarvo")), 1);
     EXPECT_EQ(Mnemonics(QStringLiteral("Salt && pepper")), 0);
     EXPECT_EQ(Mnemonics(QStringLiteral("&A &B")), 2);
-    EXPECT_EQ(FilePatterns(QStringLiteral("PDF (*.pdf)")).toStdString(), "*.pdf");
-    EXPECT_EQ(FilePatterns(QStringLiteral("Excel (*.xls;*.xlsx)|*.xls;*.xlsx|All|*.*")).toStdString(),
+    EXPECT_EQ(FilePatterns(QStringLiteral("PDF (*.pdf)")), "*.pdf");
+    EXPECT_EQ(FilePatterns(QStringLiteral("Excel (*.xls;*.xlsx)|*.xls;*.xlsx|All|*.*")),
               "*.xls *.xlsx *.xls *.xlsx *.*");
     EXPECT_EQ(MessageNumber(QStringLiteral("str245")), 245);
     EXPECT_EQ(MessageNumber(QStringLiteral("Str")), 0);
