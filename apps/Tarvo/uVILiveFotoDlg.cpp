@@ -207,7 +207,8 @@ void TfmVILiveFotoDlg::SetAutoRefresh(bool AValue) {
         return;
     ++m_nCtrlUpdate;
     m_fAutoRefresh = AValue;
-    if (FVI && AValue && FVI->Active() && FVI->GetCmdStatus(viLiveFoto) != viPending)
+    // Before showing there is nothing to start: showing asks for the first frame.
+    if (FVI && AValue && isVisible() && FVI->GetCmdStatus(viLiveFoto) != viPending)
         StartLiveRequest();
     if (FWebCam && AValue)
         Timer1->start();
