@@ -12,6 +12,7 @@
 #include "gui/uSpinEditDouble.h"
 
 #include "tests/common/TestSupport.h"
+#include "tests/tarvo/SettingsDocFile.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -49,33 +50,23 @@ class TSettingsDlgTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TTempDir> m_pDir;
+    std::unique_ptr<TSettingsDocFile> m_pFile;
     std::unique_ptr<TTempDir> m_pConfig;
     std::unique_ptr<TLocaleOverride> m_pLocale;
     std::unique_ptr<TTarvoDoc> m_pDoc;
 
-    QString DataFile() const { return m_pDir->FilePath(QStringLiteral("Tarvo.xml")); }
-    std::unique_ptr<TTarvoDoc> OpenDoc() const {
-        auto lDoc = std::make_unique<TTarvoDoc>();
-        lDoc->SetFileName(DataFile());
-        lDoc->SetLangDir(m_pDir->FilePath(QStringLiteral("Languages")));
-        lDoc->Open();
-        return lDoc;
-    }
+    QString DataFile() const { return m_pFile->DataFile(); }
+    std::unique_ptr<TTarvoDoc> OpenDoc() const { return m_pFile->OpenDoc(); }
     // Writes the data file with ASetup's settings and opens it as the program does at start.
     template <class TSetup> void StartWith(TSetup ASetup) {
-        auto lDoc = OpenDoc();
-        ASetup(*lDoc);
-        lDoc->Save();
-        lDoc->Close();
-        m_pDoc = OpenDoc();
+        m_pDoc = m_pFile->Reopened(ASetup);
         QVERIFY(!m_pDoc->Modifyed());
     }
     QString AutorunFile() const { return m_pConfig->FilePath(QStringLiteral("autostart/Tarvo.desktop")); }
 
 private Q_SLOTS:
     void init() {
-        m_pDir = std::make_unique<TTempDir>();
+        m_pFile = std::make_unique<TSettingsDocFile>();
         m_pConfig = std::make_unique<TTempDir>();
         qputenv("XDG_CONFIG_HOME", m_pConfig->Path().toLocal8Bit());
         m_pLocale = std::make_unique<TLocaleOverride>();
@@ -84,7 +75,7 @@ private Q_SLOTS:
         m_pDoc.reset();
         m_pLocale.reset();
         m_pConfig.reset();
-        m_pDir.reset();
+        m_pFile.reset();
     }
 
     // Every page shown, OK pressed, nothing touched: the document stays unmodified and the file is not

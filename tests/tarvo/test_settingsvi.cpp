@@ -10,6 +10,7 @@
 #include "frontdesk/uTarvoDoc.h"
 #include "tests/common/DialogScript.h"
 #include "tests/common/TestSupport.h"
+#include "tests/tarvo/SettingsDocFile.h"
 #include "tests/tarvo/ViDialogCases.h"
 #include "tests/vi/ViTestSupport.h"
 
@@ -79,29 +80,22 @@ class TSettingsVITest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TTempDir> m_pDir;
+    std::unique_ptr<TSettingsDocFile> m_pFile;
     std::unique_ptr<TLocaleOverride> m_pLocale;
     std::unique_ptr<TTarvoDoc> m_pDoc;
 
-    QString DataFile() const { return m_pDir->FilePath(QStringLiteral("Tarvo.xml")); }
-    std::unique_ptr<TTarvoDoc> OpenDoc() const {
-        auto lDoc = std::make_unique<TTarvoDoc>();
-        lDoc->SetFileName(DataFile());
-        lDoc->Open();
-        return lDoc;
-    }
+    QString DataFile() const { return m_pFile->DataFile(); }
+    std::unique_ptr<TTarvoDoc> OpenDoc() const { return m_pFile->OpenDoc(); }
     // Writes the data file with the video server as the photo source and ASetup's settings, and opens
     // it as the program does at start.
     template <class TSetup> void StartWith(TSetup ASetup) {
-        auto lDoc = OpenDoc();
-        lDoc->SetCamSource(2);
-        lDoc->SetVILogin(QStringLiteral("admin"));
-        lDoc->SetVIPasswMd5(cAdminMd5);
-        lDoc->SetVIStepViewing(100);
-        ASetup(*lDoc);
-        lDoc->Save();
-        lDoc->Close();
-        m_pDoc = OpenDoc();
+        m_pDoc = m_pFile->Reopened([&](TTarvoDoc& ADoc) {
+            ADoc.SetCamSource(2);
+            ADoc.SetVILogin(QStringLiteral("admin"));
+            ADoc.SetVIPasswMd5(cAdminMd5);
+            ADoc.SetVIStepViewing(100);
+            ASetup(ADoc);
+        });
         QVERIFY(!m_pDoc->Modifyed());
     }
     static void ShowVIPage(TfmSettingsDlg& ADlg) {
@@ -115,13 +109,13 @@ private:
 
 private Q_SLOTS:
     void init() {
-        m_pDir = std::make_unique<TTempDir>();
+        m_pFile = std::make_unique<TSettingsDocFile>();
         m_pLocale = std::make_unique<TLocaleOverride>(); // 8-bit code page CP1252
     }
     void cleanup() {
         m_pDoc.reset();
         m_pLocale.reset();
-        m_pDir.reset();
+        m_pFile.reset();
     }
 
     // "Refresh" switches the client on with the page's server and login, lists every camera with its
