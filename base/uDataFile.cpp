@@ -3,6 +3,7 @@
 #include "base/uExceptions.h"
 #include "base/uKeyNum.h"
 #include "base/uLocale.h"
+#include "base/uMessages.h"
 #include "base/uScanFormat.h"
 
 #include <QDir>
@@ -234,16 +235,13 @@ TMXNode* FindRootForLoad(TMemXml& AXml, std::int32_t& VMinor) {
 QString DataRootProblem(TMemXml& AXml, const QString& AFileName) {
     if (!AXml.FileName().isEmpty() && !QFileInfo::exists(AXml.FileName()))
         return QString();
-    const QString lLoss = QStringLiteral(
-        ": nothing in it was read, so every stay would be billed 0 and no card would be recognised.");
     const QString lFile = ShownFileName(AFileName);
     TMXNode* lRoot = AXml.RootNode().ChildNodes().GetNodeByName(QLatin1String(DATA_ROOT_NAME));
     if (!lRoot) {
         const QFileInfo lInfo(AXml.FileName());
         if (!AXml.FileName().isEmpty() && lInfo.size() == 0)
-            return QStringLiteral("The data file %1 is empty").arg(lFile) + lLoss;
-        return QStringLiteral("%1 is not an XML data file of Tarvo (it has no Tarvo element)").arg(lFile) +
-               lLoss;
+            return FormatResString(MSG_LOAD_FILE_EMPTY, {lFile});
+        return FormatResString(MSG_LOAD_NOT_DATA_FILE, {lFile});
     }
     std::int32_t lMinor = 0;
     try {
@@ -255,10 +253,8 @@ QString DataRootProblem(TMemXml& AXml, const QString& AFileName) {
     }
     const QString lVersion = lRoot->GetNodeAttr(QStringLiteral("version"));
     if (lVersion.isEmpty())
-        return QStringLiteral("The data file %1 has no version").arg(lFile) + lLoss;
-    return QStringLiteral("The data file %1 has the version %2, which this program does not read")
-               .arg(lFile, QuotedValue(lVersion)) +
-           lLoss;
+        return FormatResString(MSG_LOAD_NO_VERSION, {lFile});
+    return FormatResString(MSG_LOAD_BAD_VERSION, {lFile, QuotedValue(lVersion)});
 }
 
 QString DataItemText(const char* AKind, const QString& AName, const QString& AElement) {

@@ -104,6 +104,38 @@ constexpr TCatalogueEntry CATALOGUE[] = {
     {1016, PROG_F, "; it is listed in \"%s\"."},
     {1017, PROG_F, "; they are listed in \"%s\"."},
     {1018, PROG_F, "The debug log could not take them either: %s"},
+    {1019, PROG_F, "Reader lost: cards are not read"},
+    {1020, PROG_F, "Camera \"%s\" not found: no photos are taken."},
+    {1021, PROG_F, "Camera \"%s\" could not be started: %s"},
+    {1022, PROG_F, "Camera \"%s\" lost: no photos are taken."},
+    {1023, PROG_F, "Camera \"%s\" is back: photos are taken again."},
+    {1024, PROG_F, "No application could open it."},
+    // What keeps the front desk from billing, found when the data file is read.
+    {1025, PROG_F, "No tariff zone could be read from %s: every stay would be billed 0."},
+    {1026, PROG_F, "The only card in %s could not be read: no card would be recognised at the desk."},
+    {1027, PROG_F, "None of the %d cards in %s could be read: no card would be recognised at the desk."},
+    {1028, PROG_F,
+     "The data file %s is empty: nothing in it was read, so every stay would be billed 0 and no card "
+     "would be recognised."},
+    {1029, PROG_F,
+     "%s is not an XML data file of Tarvo (it has no Tarvo element): nothing in it was read, so every "
+     "stay would be billed 0 and no card would be recognised."},
+    {1030, PROG_F,
+     "The data file %s has no version: nothing in it was read, so every stay would be billed 0 and no "
+     "card would be recognised."},
+    {1031, PROG_F,
+     "The data file %s has the version %s, which this program does not read: nothing in it was read, so "
+     "every stay would be billed 0 and no card would be recognised."},
+    // The day's log and report files.
+    {1032, PROG_F, "This line is missing from the file:"},
+    {1033, PROG_F, "These lines are missing from the file:"},
+    {1034, PROG_F, "The report of the day could not be checked: cannot read the file \"%s\": %s"},
+    {1035, PROG_F, "Cannot create the folder \"%s\": %s"},
+    {1036, PROG_F, "The day could not be rebuilt: cannot read the file \"%s\": %s"},
+    {1037, PROG_F, "Cannot open the file \"%s\": %s"},
+    {1038, PROG_F, "Cannot read the file \"%s\": %s"},
+    {1039, PROG_F, "Cannot read file \"%s\". %s"},
+    {1040, PROG_F, "It is a folder."},
     // The front desk's dialogs and report export.
     {1100, PROG_F, "The guest with the card %s has checked out meanwhile; the booking was not stored."},
     {1101, PROG_F, "The log entry is no longer in the day's log; the comment was not stored."},
@@ -118,6 +150,11 @@ constexpr TCatalogueEntry CATALOGUE[] = {
     {1110, PROG_F, "Test"},
     {1111, PROG_F, "Number of digits after the decimal point"},
     {1112, PROG_F, "If = 0, then the basic booking price is used"},
+    {1113, PROG_F, "Save the settings anyway?"},
+    {1114, PROG_F,
+     "The data file \"%s\" could not be read completely (%s). Saving now would lose the settings stored "
+     "after the error, so the file was not saved."},
+    {1115, PROG_F, "<default>"},
     // The webcam.
     {1200, PROG_F, "Cannot save the photo %s: %s"},
     {1201, PROG_F, "the image could not be encoded"},
@@ -126,12 +163,20 @@ constexpr TCatalogueEntry CATALOGUE[] = {
     {1204, PROG_F, "The camera could not be started"},
     {1205, PROG_F, "The camera could not be started: %s"},
     {1206, PROG_F, "The camera has no mode %d"},
+    // The photo archive.
+    {1207, PROG_F, "no such photo file"},
+    {1208, PROG_F, "the file is empty"},
+    {1209, PROG_F, "not a readable image: %s"},
+    {1210, PROG_F, "the photo is too large (%d x %d)"},
+    {1211, PROG_F, "the photo cannot be decoded: %s"},
+    {1212, PROG_F, "a file of that name is in the way"},
+    {1213, PROG_F, "its parent folder cannot be made"},
     // The configuration program's main window.
     {1300, PROG_C, "Reader open on %s"},
     {1301, PROG_C, "No reader open"},
     {1302, PROG_C, "Part of a user name, key or comment"},
     {1303, PROG_C, "Save anyway?"},
-    {1304, PROG_C, "Cannot create the folder \"%s\"."},
+    {1304, PROG_FC, "Cannot create the folder \"%s\"."},
     {1305, PROG_C, "Importing %s"},
     {1306, PROG_C, "Export"},
     {1307, PROG_C, "Import"},

@@ -96,6 +96,30 @@ inline constexpr int MSG_WRITE_MORE = 1015;
 inline constexpr int MSG_WRITE_ONE_LISTED = 1016;
 inline constexpr int MSG_WRITE_MORE_LISTED = 1017;
 inline constexpr int MSG_WRITE_DEBUG_LOG_FAILED = 1018;
+inline constexpr int MSG_TRAY_READER_LOST = 1019;   // the tray tool tip's second line
+inline constexpr int MSG_CAMERA_NOT_FOUND = 1020;   // %s = the webcam's name
+inline constexpr int MSG_CAMERA_NOT_STARTED = 1021; // %s = the webcam's name, %s = why
+inline constexpr int MSG_CAMERA_LOST = 1022;
+inline constexpr int MSG_CAMERA_BACK = 1023;
+inline constexpr int MSG_NO_APP_OPENS = 1024; // a file or address no program opens
+// What keeps the front desk from billing, listed in the start-up box; %s = the file, quoted.
+inline constexpr int MSG_LOAD_NO_ZONE = 1025;
+inline constexpr int MSG_LOAD_ONLY_CARD = 1026;
+inline constexpr int MSG_LOAD_NO_CARD = 1027; // %d = the cards in the file, %s = the file
+inline constexpr int MSG_LOAD_FILE_EMPTY = 1028;
+inline constexpr int MSG_LOAD_NOT_DATA_FILE = 1029;
+inline constexpr int MSG_LOAD_NO_VERSION = 1030;
+inline constexpr int MSG_LOAD_BAD_VERSION = 1031; // %s = the file, %s = the version, quoted
+// The day's log and report files.
+inline constexpr int MSG_DAY_LINE_MISSING = 1032;
+inline constexpr int MSG_DAY_LINES_MISSING = 1033;
+inline constexpr int MSG_DAY_REPORT_UNCHECKED = 1034;   // %s = the file, %s = why
+inline constexpr int MSG_CANNOT_MAKE_FOLDER_WHY = 1035; // %s = the folder, %s = why
+inline constexpr int MSG_DAY_NOT_REBUILT = 1036;
+inline constexpr int MSG_CANNOT_OPEN_FILE = 1037; // %s = the file, %s = why
+inline constexpr int MSG_CANNOT_READ_FILE = 1038;
+inline constexpr int MSG_BOOKINGS_UNREADABLE = 1039; // the bookings file, %s = why
+inline constexpr int MSG_IS_A_FOLDER = 1040;
 // 1100-1199 (F): the front desk's dialogs and report export.
 inline constexpr int MSG_BOOKING_GUEST_LEFT = 1100;
 inline constexpr int MSG_LOG_ITEM_GONE = 1101;
@@ -110,6 +134,9 @@ inline constexpr int MSG_REPORT_FILE_NAME = 1109; // "Report %s", %s = the day
 inline constexpr int MSG_POPUP_TEST = 1110;
 inline constexpr int MSG_HINT_ACC_PRICE = 1111; // tool tips of settings fields (edit fields' texts
 inline constexpr int MSG_HINT_DAY_PRICE = 1112; // are no language keys)
+inline constexpr int MSG_SAVE_SETTINGS_ANYWAY = 1113;
+inline constexpr int MSG_DATA_FILE_INCOMPLETE = 1114; // %s = the file, %s = the reading error
+inline constexpr int MSG_DEFAULT_FONT = 1115;         // the font list's entry for the popups' own font
 // 1200-1299 (F): the webcam.
 inline constexpr int MSG_CAM_NOT_SAVED = 1200; // %s = the file, %s = why
 inline constexpr int MSG_CAM_NOT_ENCODED = 1201;
@@ -118,15 +145,23 @@ inline constexpr int MSG_CAM_MODE_REFUSED = 1203;
 inline constexpr int MSG_CAM_NOT_STARTED = 1204;
 inline constexpr int MSG_CAM_NOT_STARTED_WHY = 1205;
 inline constexpr int MSG_CAM_NO_MODE = 1206; // %d = the mode asked for
+// The photo archive: why a photo cannot be shown or its folder made.
+inline constexpr int MSG_FOTO_NO_FILE = 1207;
+inline constexpr int MSG_FOTO_EMPTY = 1208;
+inline constexpr int MSG_FOTO_UNREADABLE = 1209; // %s = the image reader's error
+inline constexpr int MSG_FOTO_TOO_LARGE = 1210;  // %d x %d = the photo's size
+inline constexpr int MSG_FOTO_UNDECODABLE = 1211;
+inline constexpr int MSG_FOTO_DIR_BLOCKED = 1212;
+inline constexpr int MSG_FOTO_DIR_NO_PARENT = 1213;
 // 1300-1399 (C): the configuration program's main window.
 inline constexpr int MSG_READER_OPEN_ON = 1300;
 inline constexpr int MSG_NO_READER_OPEN = 1301;
 inline constexpr int MSG_CARD_FILTER_HINT = 1302; // the placeholder of the card filter
 inline constexpr int MSG_SAVE_ANYWAY = 1303;
-inline constexpr int MSG_CANNOT_MAKE_FOLDER = 1304;
-inline constexpr int MSG_IMPORTING = 1305; // %s = the file
-inline constexpr int MSG_EXPORT = 1306;    // caption of the export file dialogs
-inline constexpr int MSG_IMPORT = 1307;    // caption of the import file dialogs
+inline constexpr int MSG_CANNOT_MAKE_FOLDER = 1304; // F, C
+inline constexpr int MSG_IMPORTING = 1305;          // %s = the file
+inline constexpr int MSG_EXPORT = 1306;             // caption of the export file dialogs
+inline constexpr int MSG_IMPORT = 1307;             // caption of the import file dialogs
 // 1400-1499 (C): the reader devices dialog.
 inline constexpr int MSG_DEV_PCSC = 1400;
 inline constexpr int MSG_DEV_KEYBOARD = 1401;

@@ -2,6 +2,7 @@
 
 #include "frontdesk/uPhotoArchive.h"
 
+#include "base/uMessages.h"
 #include "frontdesk/uTarvoDoc.h"
 
 #include <QDir>
@@ -169,20 +170,20 @@ QImage LoadArchFoto(const QString& APath, QString* VError) {
     };
     const QFileInfo lInfo(APath);
     if (!lInfo.isFile())
-        return lFail(QStringLiteral("no such photo file"));
+        return lFail(LoadResString(MSG_FOTO_NO_FILE));
     if (lInfo.size() == 0)
-        return lFail(QStringLiteral("the file is empty"));
+        return lFail(LoadResString(MSG_FOTO_EMPTY));
     QImageReader lReader(APath);
     lReader.setDecideFormatFromContent(true);
     const QSize lSize = lReader.size(); // from the header, nothing decoded yet
     if (!lSize.isValid() || lSize.isEmpty())
-        return lFail(QStringLiteral("not a readable image: %1").arg(lReader.errorString()));
+        return lFail(FormatResString(MSG_FOTO_UNREADABLE, {lReader.errorString()}));
     if (static_cast<qint64>(lSize.width()) * lSize.height() > ARCH_FOTO_MAX_PIXELS)
         return lFail(
-            QStringLiteral("the photo is too large (%1 x %2)").arg(lSize.width()).arg(lSize.height()));
+            FormatResString(MSG_FOTO_TOO_LARGE, {std::int64_t(lSize.width()), std::int64_t(lSize.height())}));
     QImage lImage = lReader.read();
     if (lImage.isNull())
-        return lFail(QStringLiteral("the photo cannot be decoded: %1").arg(lReader.errorString()));
+        return lFail(FormatResString(MSG_FOTO_UNDECODABLE, {lReader.errorString()}));
     return lImage;
 }
 
@@ -214,14 +215,14 @@ bool ForceArchFotoDir(const QString& ADir, QString* VError) {
         return true;
     const auto lFail = [&](const QString& AWhy) {
         if (VError)
-            *VError = QStringLiteral("Cannot create the folder \"%1\": %2").arg(ADir, AWhy);
+            *VError = FormatResString(MSG_CANNOT_MAKE_FOLDER_WHY, {ADir, AWhy});
         return false;
     };
     if (lInfo.exists())
-        return lFail(QStringLiteral("a file of that name is in the way"));
+        return lFail(LoadResString(MSG_FOTO_DIR_BLOCKED));
     const QString lParent = lInfo.absolutePath();
     if (!QDir().mkpath(lParent))
-        return lFail(QStringLiteral("its parent folder cannot be made"));
+        return lFail(LoadResString(MSG_FOTO_DIR_NO_PARENT));
     // Made with the owner's rights only, not widened afterwards, so the folder is never readable by
     // others even for a moment.
     if (::mkdir(QFile::encodeName(ADir).constData(), S_IRWXU) != 0 && !QFileInfo(ADir).isDir())

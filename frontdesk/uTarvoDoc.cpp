@@ -3,6 +3,7 @@
 #include "base/uClock.h"
 #include "base/uLangFiles.h"
 #include "base/uLocale.h"
+#include "base/uMessages.h"
 #include "frontdesk/uPhotoArchive.h"
 
 #include <QFile>
@@ -70,11 +71,7 @@ void TTarvoDoc::Save(bool AOverwriteDamaged) {
     // bad value survive. The front desk's settings stored after it do not: they were never read, hold
     // their defaults here and would be written over the operator's values.
     if (m_fLoadFailed && !AOverwriteDamaged)
-        throw EDataFileIncomplete(
-            QStringLiteral(
-                "The data file \"%1\" could not be read completely (%2). Saving now would lose the "
-                "settings stored after the error, so the file was not saved.")
-                .arg(m_sFileName, m_sLoadError));
+        throw EDataFileIncomplete(FormatResString(MSG_DATA_FILE_INCOMPLETE, {m_sFileName, m_sLoadError}));
     TUpdateScope lUpdate(*this);
     SaveToFile(m_sFileName);
     m_fLoadFailed = false;

@@ -7,6 +7,7 @@
 #include "base/uCodePage.h"
 #include "base/uIniFile.h"
 #include "base/uKeyNum.h"
+#include "base/uMessages.h"
 #include "base/uSafeFile.h"
 #include "base/uScanFormat.h"
 
@@ -40,7 +41,7 @@ bool ReadHourMin(const QString& AText, TDateTime& VTime) {
 }
 
 QString ReadError(const QString& AFileName, const QString& AReason) {
-    return QStringLiteral("Cannot read file \"%1\". %2").arg(AFileName, AReason);
+    return FormatResString(MSG_BOOKINGS_UNREADABLE, {AFileName, AReason});
 }
 
 } // namespace
@@ -58,7 +59,7 @@ bool TTarvoDoc::TBookingsIni::LoadFromFile(const QString& AFileName, QString* VE
         return false;
     };
     if (lInfo.isDir())
-        return lFail(QStringLiteral("It is a folder."));
+        return lFail(LoadResString(MSG_IS_A_FOLDER));
     QFile lFile(AFileName);
     if (!lFile.open(QIODevice::ReadOnly))
         return lFail(lFile.errorString());

@@ -5,6 +5,7 @@
 
 #include "base/uAppendLine.h"
 #include "base/uCodePage.h"
+#include "base/uMessages.h"
 #include "base/uSafeFile.h"
 #include "frontdesk/uLogLines.h"
 
@@ -26,9 +27,13 @@ namespace {
 constexpr int MaxDayEvents = 1000000;
 constexpr qsizetype MaxDayCommentChars = 16 * 1024 * 1024;
 
-[[noreturn]] void RaiseFileError(const QString& AWhat, const QString& AFileName, int AErrno) {
-    throw EInOutError(
-        QStringLiteral("%1 \"%2\": %3").arg(AWhat, AFileName, QString::fromLocal8Bit(std::strerror(AErrno))));
+// AMsgId: a message of the file and why, "...\"%s\": %s".
+[[noreturn]] void RaiseFileError(int AMsgId, const QString& AFileName, const QString& AWhy) {
+    throw EInOutError(FormatResString(AMsgId, {AFileName, AWhy}));
+}
+
+[[noreturn]] void RaiseFileError(int AMsgId, const QString& AFileName, int AErrno) {
+    RaiseFileError(AMsgId, AFileName, QString::fromLocal8Bit(std::strerror(AErrno)));
 }
 
 } // namespace
@@ -45,8 +50,7 @@ void TTarvoDoc::LoadDayFromLog(TDate ADate) {
     if (!lFile.exists())
         return;
     if (!lFile.open(QIODevice::ReadOnly)) {
-        DoWriteError(QStringLiteral("The day could not be rebuilt: cannot read the file \"%1\": %2")
-                         .arg(lPath, lFile.errorString()));
+        DoWriteError(FormatResString(MSG_DAY_NOT_REBUILT, {lPath, lFile.errorString()}));
         return;
     }
     const bool lCsv = m_nLogFileFormat == LOG_FORMAT_CSV;
@@ -134,12 +138,12 @@ void TTarvoDoc::RewriteDayLog() {
     // one: no line is added meanwhile, and an append that waited finds the new file (it checks).
     TLockedLineFile lLocked(lPath, O_RDWR | O_CREAT);
     if (lLocked.Handle() < 0)
-        RaiseFileError(QStringLiteral("Cannot open the file"), lPath, lLocked.Error());
+        RaiseFileError(MSG_CANNOT_OPEN_FILE, lPath, lLocked.Error());
 
     // Where the day's lines begin: the first line at or after the day's first event.
     QFile lFile;
     if (!lFile.open(lLocked.Handle(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-        throw EInOutError(QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
+        RaiseFileError(MSG_CANNOT_READ_FILE, lPath, lFile.errorString());
     qint64 lWritePos = -1;
     {
         TLogFileReader lReader(lFile);
@@ -159,8 +163,7 @@ void TTarvoDoc::RewriteDayLog() {
             }
         }
         if (lReader.Failed())
-            throw EInOutError(
-                QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
+            RaiseFileError(MSG_CANNOT_READ_FILE, lPath, lFile.errorString());
     }
 
     // The lines before the day (earlier days of a week or month file) are kept byte for byte.
@@ -168,14 +171,14 @@ void TTarvoDoc::RewriteDayLog() {
     if (lWritePos < 0) {
         struct stat lStat {};
         if (::fstat(lLocked.Handle(), &lStat) != 0)
-            RaiseFileError(QStringLiteral("Cannot read the file"), lPath, errno);
+            RaiseFileError(MSG_CANNOT_READ_FILE, lPath, errno);
         lWritePos = lStat.st_size;
     }
     if (!lFile.seek(0))
-        throw EInOutError(QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
+        RaiseFileError(MSG_CANNOT_READ_FILE, lPath, lFile.errorString());
     lOut = lFile.read(lWritePos);
     if (lOut.size() != lWritePos)
-        throw EInOutError(QStringLiteral("Cannot read the file \"%1\": %2").arg(lPath, lFile.errorString()));
+        RaiseFileError(MSG_CANNOT_READ_FILE, lPath, lFile.errorString());
     lFile.close();
     // A last line without its end (edited by hand) must not run into the first rewritten one.
     if (!lOut.isEmpty() && !lOut.endsWith('\n'))

@@ -5,6 +5,7 @@
 #include "base/uDataFile.h"
 #include "base/uLocale.h"
 #include "base/uMemXml.h"
+#include "base/uMessages.h"
 #include "base/uScanFormat.h"
 
 #include <QDir>
@@ -242,21 +243,16 @@ void TTarvoDoc::LoadFromXmlUnguarded(TMemXml& AXml) {
     if (const TMXNode* lZones = Child(*lRoot, "TimeZones"))
         LoadZonesFromXml(*lZones, m_oTZs, lFileName, &m_aLoadProblems);
     if (m_oTZs.IsEmpty())
-        m_aLoadProblems.append(
-            QStringLiteral("No tariff zone could be read from %1: every stay would be billed 0.")
-                .arg(QuotedFileName(lFileName)));
+        m_aLoadProblems.append(FormatResString(MSG_LOAD_NO_ZONE, {QuotedFileName(lFileName)}));
     if (const TMXNode* lCards = Child(*lRoot, "Cards")) {
         m_nMaxLevel = LoadCardsFromXml(*lCards, m_oCards);
         // A card without a number is not read here: it would equal every key presented.
         const int lCount = lCards->ChildNodes().Count();
         if (m_oCards.IsEmpty() && lCount > 0)
             m_aLoadProblems.append(
-                (lCount == 1
-                     ? QStringLiteral("The only card in %1 could not be read").arg(QuotedFileName(lFileName))
-                     : QStringLiteral("None of the %1 cards in %2 could be read")
-                           .arg(lCount)
-                           .arg(QuotedFileName(lFileName))) +
-                QStringLiteral(": no card would be recognised at the desk."));
+                lCount == 1
+                    ? FormatResString(MSG_LOAD_ONLY_CARD, {QuotedFileName(lFileName)})
+                    : FormatResString(MSG_LOAD_NO_CARD, {std::int64_t(lCount), QuotedFileName(lFileName)}));
     }
     if (const TMXNode* lPopup = Child(*lRoot, "Popup")) {
         m_sPopupFontName = Attr(*lPopup, "fontName");

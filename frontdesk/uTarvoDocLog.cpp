@@ -5,6 +5,7 @@
 
 #include "base/uAppendLine.h"
 #include "base/uCodePage.h"
+#include "base/uMessages.h"
 #include "frontdesk/uLogLines.h"
 
 #include <QFile>
@@ -33,8 +34,8 @@ QString DayFilePath(const QString& ADataFile, const QString& AFolder, const QStr
         std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(lDir).toStdString()),
                                             lError);
         if (lError)
-            throw EInOutError(QStringLiteral("Cannot create the folder \"%1\": %2")
-                                  .arg(lDir, QString::fromLocal8Bit(lError.message())));
+            throw EInOutError(FormatResString(MSG_CANNOT_MAKE_FOLDER_WHY,
+                                              {lDir, QString::fromLocal8Bit(lError.message())}));
     }
     return lDir + QLatin1Char('/') + LogFileName(APrefix, ADate, APeriod, AFormat);
 }
@@ -69,11 +70,11 @@ QString TTarvoDoc::GetReportPath(TDate ADate, bool AForceDir) const {
 bool TTarvoDoc::AppendDayLines(const QStringList& ALines, bool AReport, TDate ADate) {
     const auto lLost = [&](const QString& AReason, qsizetype AFrom) {
         const QStringList lMissing = ALines.mid(AFrom);
-        DoWriteError(QStringLiteral("%1\n%2\n%3")
-                         .arg(AReason,
-                              lMissing.size() == 1 ? QStringLiteral("This line is missing from the file:")
-                                                   : QStringLiteral("These lines are missing from the file:"),
-                              lMissing.join(QLatin1Char('\n'))));
+        DoWriteError(
+            QStringLiteral("%1\n%2\n%3")
+                .arg(AReason,
+                     LoadResString(lMissing.size() == 1 ? MSG_DAY_LINE_MISSING : MSG_DAY_LINES_MISSING),
+                     lMissing.join(QLatin1Char('\n'))));
         return false;
     };
     QString lPath;
@@ -197,9 +198,7 @@ void TTarvoDoc::RestoreReportLines() {
     // report file (the program ended between the two lines) gets its line now, with its own number.
     const QString lPath = GetReportPath(m_dtRepDate, false);
     const auto lUnreadable = [&](const QString& AReason) {
-        DoWriteError(QStringLiteral("The report of the day could not be checked: cannot read the file "
-                                    "\"%1\": %2")
-                         .arg(lPath, AReason));
+        DoWriteError(FormatResString(MSG_DAY_REPORT_UNCHECKED, {lPath, AReason}));
     };
     // A visit's line is found by its number and its two moments: the name and the amount may read
     // otherwise since (a card renamed, another price accuracy), and lines of other days carry other

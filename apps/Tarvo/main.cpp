@@ -57,7 +57,7 @@ void ShellOpenWithDesktop(QObject* /*AOwner*/, const QString& AFile, const QStri
     else
         lOk = QDesktopServices::openUrl(QUrl::fromUserInput(AFile, QString(), QUrl::AssumeLocalFile));
     if (!lOk)
-        throw Exception(QStringLiteral("No application could open it."));
+        throw Exception(LoadResString(MSG_NO_APP_OPENS));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "apps/Tarvo/uDlgSettings.h"
+#include "base/uMessages.h"
 #include "gui/uDialogButtons.h"
 
 #include "base/uAutorun.h"
@@ -43,7 +44,7 @@ TfmSettingsDlg::~TfmSettingsDlg() {
 }
 
 QString TfmSettingsDlg::DefaultFontText() {
-    return QStringLiteral("<default>");
+    return LoadResString(MSG_DEFAULT_FONT);
 }
 
 void TfmSettingsDlg::CreateControls() {
@@ -157,8 +158,8 @@ bool TfmSettingsDlg::StoreSettings() {
                 FDoc->Save();
             } catch (const EDataFileIncomplete& lError) {
                 // The file lost settings when it was read; replacing it needs the operator's word.
-                const QString lQuestion =
-                    QString::fromUtf8(lError.what()) + QStringLiteral("\n\nSave the settings anyway?");
+                const QString lQuestion = QString::fromUtf8(lError.what()) + QStringLiteral("\n\n") +
+                                          LoadResString(MSG_SAVE_SETTINGS_ANYWAY);
                 if (QMessageBox::question(this, QCoreApplication::applicationName(), lQuestion,
                                           QMessageBox::Yes | QMessageBox::No,
                                           QMessageBox::No) != QMessageBox::Yes)

@@ -133,7 +133,7 @@ public:
     // The separator between a camera's link and its title in the VI camera list.
     static QString CameraTitleSeparator() { return QStringLiteral("   // "); }
 
-    static QString DefaultFontText(); // "<default>"
+    static QString DefaultFontText(); // "<default>" in the language shown; stored as "<default>"
 
     // Closing breaks off the video client's requests and gives back its cameras-done handler.
     void done(int AResult) override;

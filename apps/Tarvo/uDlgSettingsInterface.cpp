@@ -23,6 +23,9 @@
 namespace {
 
 constexpr int FONT_SIZES[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
+// The font name stored for the list's default entry, in every language: the entry's shown text is
+// translated, the data file must not depend on the language the settings were made in.
+constexpr const char* STORED_DEFAULT_FONT = "<default>";
 
 // The label's Alt letter moves the focus to its field.
 QLabel* WithBuddy(QLabel* ALabel, QWidget* AField) {
@@ -138,7 +141,9 @@ void TfmSettingsDlg::LoadInterfacePage() {
     ++m_nCtrlUpdate;
     const int lLang = cbLanguage->findData(QVariant(m_oCopy.m_nLanguage));
     cbLanguage->setCurrentIndex(lLang >= 0 ? lLang : 0);
-    ShowListText(cbFontName, m_oCopy.m_sFontName.isEmpty() ? DefaultFontText() : m_oCopy.m_sFontName);
+    const bool lDefaultFont =
+        m_oCopy.m_sFontName.isEmpty() || m_oCopy.m_sFontName == QLatin1String(STORED_DEFAULT_FONT);
+    ShowListText(cbFontName, lDefaultFont ? DefaultFontText() : m_oCopy.m_sFontName);
     if (m_oCopy.m_nFontSize != 0) {
         ShowListText(cbFontSize, QString::number(m_oCopy.m_nFontSize));
     } else {
@@ -154,7 +159,9 @@ void TfmSettingsDlg::ReadInterfacePage() {
     if (Touched(cbLanguage) && cbLanguage->currentIndex() >= 0)
         m_oCopy.m_nLanguage = cbLanguage->currentData().toUInt();
     if (Touched(cbFontName))
-        m_oCopy.m_sFontName = cbFontName->currentText();
+        m_oCopy.m_sFontName = cbFontName->currentText() == DefaultFontText()
+                                  ? QString::fromLatin1(STORED_DEFAULT_FONT)
+                                  : cbFontName->currentText();
     if (Touched(cbFontSize))
         m_oCopy.m_nFontSize = Tarvo::FontSizeOfText(cbFontSize->currentText());
     if (Touched(edtPopupMax))
@@ -170,7 +177,8 @@ void TfmSettingsDlg::btnTestClick() {
     const int lOldMax = lMngr->PmMax();
     try {
         ReadFilledPages();
-        const QString lFont = m_oCopy.m_sFontName == DefaultFontText() ? QString() : m_oCopy.m_sFontName;
+        const QString lFont =
+            m_oCopy.m_sFontName == QLatin1String(STORED_DEFAULT_FONT) ? QString() : m_oCopy.m_sFontName;
         lMngr->SetPmMax(m_oCopy.m_nPopupMax);
         const auto lTimeOutMs = qMin<quint64>(quint64(m_oCopy.m_nPopupTimeOut) * 1000u, UINT_MAX);
         lMngr->ShowPopupMessage(LoadResString(MSG_POPUP_TEST), {}, lFont, m_oCopy.m_nFontSize,

@@ -292,7 +292,7 @@ void TfmMain::UpdateCaption() {
     setWindowTitle(BuildCaption());
     if (trayIcon)
         trayIcon->setToolTip(m_fReaderLost
-                                 ? windowTitle() + QStringLiteral("\nReader lost: cards are not read")
+                                 ? windowTitle() + QLatin1Char('\n') + LoadResString(MSG_TRAY_READER_LOST)
                                  : windowTitle());
 }
 
@@ -346,7 +346,7 @@ void TfmMain::CloseDocument() {
         if (m_oDoc->Modifyed()) {
             const QString lDir = QFileInfo(m_oDoc->FileName()).absolutePath();
             if (!QDir().mkpath(lDir))
-                throw EInOutError(QStringLiteral("Cannot create the folder \"%1\".").arg(lDir));
+                throw EInOutError(FormatResString(MSG_CANNOT_MAKE_FOLDER, {lDir}));
             m_oDoc->Save();
         }
     } catch (...) {

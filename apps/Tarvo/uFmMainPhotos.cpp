@@ -6,6 +6,7 @@
 #include "apps/Tarvo/uFmMain.h"
 #include "apps/Tarvo/uVIArchiveFotoDlg.h"
 #include "base/uClock.h"
+#include "base/uMessages.h"
 #include "camera/uWebCam.h"
 #include "frontdesk/uPhotoArchive.h"
 #include "frontdesk/uTarvoDoc.h"
@@ -65,11 +66,11 @@ void TfmMain::ApplyCameraSources() {
         lCam.SetCurrentMode(m_oDoc->WebcamMode());
         lCam.SetActive(lWanted);
         if (lWanted && !lCam.GetActive())
-            ShowPhotoPopup(QStringLiteral("Camera \"%1\" not found: no photos are taken.").arg(lName), true);
+            ShowPhotoPopup(FormatResString(MSG_CAMERA_NOT_FOUND, {lName}), true);
     } catch (const std::exception& e) {
         // Start-up and the settings go on without photos; the operator is told, the log keeps it.
-        const QString lText = QStringLiteral("Camera \"%1\" could not be started: %2")
-                                  .arg(lName, QString::fromLocal8Bit(e.what()));
+        const QString lText =
+            FormatResString(MSG_CAMERA_NOT_STARTED, {lName, QString::fromLocal8Bit(e.what())});
         m_oDoc->DoDebugMessage(lText);
         ShowPhotoPopup(lText, true);
     }
@@ -119,8 +120,7 @@ void TfmMain::WebCamLost() {
     if (m_oPhotos->m_fCameraLostShown)
         return;
     m_oPhotos->m_fCameraLostShown = true;
-    const QString lText =
-        QStringLiteral("Camera \"%1\" lost: no photos are taken.").arg(m_oPhotos->m_oWebCam->GetCamera());
+    const QString lText = FormatResString(MSG_CAMERA_LOST, {m_oPhotos->m_oWebCam->GetCamera()});
     m_oDoc->DoDebugMessage(lText);
     ShowPhotoPopup(lText, true);
 }
@@ -131,8 +131,7 @@ void TfmMain::WebCamBack() {
     m_oPhotos->m_fCameraLostShown = false;
     if (m_oPhotos->m_pLostPopup)
         m_oPopups->ClosePopup(m_oPhotos->m_pLostPopup);
-    const QString lText = QStringLiteral("Camera \"%1\" is back: photos are taken again.")
-                              .arg(m_oPhotos->m_oWebCam->GetCamera());
+    const QString lText = FormatResString(MSG_CAMERA_BACK, {m_oPhotos->m_oWebCam->GetCamera()});
     m_oDoc->DoDebugMessage(lText);
     ShowPhotoPopup(lText, false);
 }
