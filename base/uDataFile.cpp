@@ -232,29 +232,29 @@ TMXNode* FindRootForLoad(TMemXml& AXml, std::int32_t& VMinor) {
     return lRoot;
 }
 
-QString DataRootProblem(TMemXml& AXml, const QString& AFileName) {
+TResText DataRootProblem(TMemXml& AXml, const QString& AFileName) {
     if (!AXml.FileName().isEmpty() && !QFileInfo::exists(AXml.FileName()))
-        return QString();
+        return TResText();
     const QString lFile = ShownFileName(AFileName);
     TMXNode* lRoot = AXml.RootNode().ChildNodes().GetNodeByName(QLatin1String(DATA_ROOT_NAME));
     if (!lRoot) {
         const QFileInfo lInfo(AXml.FileName());
         if (!AXml.FileName().isEmpty() && lInfo.size() == 0)
-            return FormatResString(MSG_LOAD_FILE_EMPTY, {lFile});
-        return FormatResString(MSG_LOAD_NOT_DATA_FILE, {lFile});
+            return TResText(MSG_LOAD_FILE_EMPTY, {lFile});
+        return TResText(MSG_LOAD_NOT_DATA_FILE, {lFile});
     }
     std::int32_t lMinor = 0;
     try {
         if (FindRootForLoad(AXml, lMinor))
-            return QString();
+            return TResText();
     } catch (const EConvertError&) {
         // The load itself reports a version it cannot convert.
-        return QString();
+        return TResText();
     }
     const QString lVersion = lRoot->GetNodeAttr(QStringLiteral("version"));
     if (lVersion.isEmpty())
-        return FormatResString(MSG_LOAD_NO_VERSION, {lFile});
-    return FormatResString(MSG_LOAD_BAD_VERSION, {lFile, QuotedValue(lVersion)});
+        return TResText(MSG_LOAD_NO_VERSION, {lFile});
+    return TResText(MSG_LOAD_BAD_VERSION, {lFile, QuotedValue(lVersion)});
 }
 
 QString DataItemText(const char* AKind, const QString& AName, const QString& AElement) {

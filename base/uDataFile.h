@@ -5,6 +5,7 @@
 #include "base/uDateTime.h"
 #include "base/uExceptions.h"
 #include "base/uMemXml.h"
+#include "base/uMessages.h"
 #include "base/uRecords.h"
 
 #include <QString>
@@ -55,7 +56,7 @@ TMXNode* FindRootForLoad(TMemXml& AXml, std::int32_t& VMinor);
 // Why FindRootForLoad finds nothing in a store read from AFileName, as a sentence for the operator;
 // empty when it finds the root, and when the store was read from a file that does not exist (a first
 // start has nothing to read and nothing lost).
-QString DataRootProblem(TMemXml& AXml, const QString& AFileName);
+TResText DataRootProblem(TMemXml& AXml, const QString& AFileName);
 // Saving starts here: declaration version/encoding when missing; the root found or created; a root of
 // another major version (or none) emptied; version set to "1.2". Returns the root.
 TMXNode& PrepareRootForSave(TMemXml& AXml);

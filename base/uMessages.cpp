@@ -272,10 +272,12 @@ void SetMsgLookup(TMsgLookup ALookup) {
     g_fnLookup = std::move(ALookup);
 }
 
-QString FormatMsg(const QString& AFormat, std::initializer_list<TMsgArg> AArgs) {
+namespace {
+
+QString FormatMsgArgs(const QString& AFormat, const TMsgArg* AFirst, const TMsgArg* AEnd) {
     QString lResult;
     lResult.reserve(AFormat.size() + 32);
-    const TMsgArg* lArg = AArgs.begin();
+    const TMsgArg* lArg = AFirst;
     const qsizetype lLen = AFormat.size();
     qsizetype i = 0;
     while (i < lLen) {
@@ -319,7 +321,7 @@ QString FormatMsg(const QString& AFormat, std::initializer_list<TMsgArg> AArgs) 
             continue;
         }
         QString lText;
-        if (lArg != AArgs.end()) {
+        if (lArg != AEnd) {
             const TMsgArg& lValue = *lArg++;
             const std::int64_t* lNum = std::get_if<std::int64_t>(&lValue);
             if (lConv == u's' || lNum == nullptr) {
@@ -348,6 +350,35 @@ QString FormatMsg(const QString& AFormat, std::initializer_list<TMsgArg> AArgs) 
     return lResult;
 }
 
+} // namespace
+
+QString FormatMsg(const QString& AFormat, std::initializer_list<TMsgArg> AArgs) {
+    return FormatMsgArgs(AFormat, AArgs.begin(), AArgs.end());
+}
+
 QString FormatResString(int AId, std::initializer_list<TMsgArg> AArgs) {
     return FormatMsg(LoadResString(AId), AArgs);
+}
+
+TResText::TResText(int AId, std::initializer_list<TMsgArg> AArgs) : m_nId(AId), m_aArgs(AArgs) {}
+
+TResText TResText::Fixed(const QString& AText) {
+    return TResText(FIXED_TEXT, {AText});
+}
+
+QString TResText::Text() const {
+    if (m_nId == 0)
+        return QString();
+    if (m_nId == FIXED_TEXT)
+        return ArgText(m_aArgs.front());
+    const TMsgArg* lFirst = m_aArgs.data();
+    return FormatMsgArgs(LoadResString(m_nId), lFirst, lFirst + m_aArgs.size());
+}
+
+QStringList ResTexts(const std::vector<TResText>& ATexts) {
+    QStringList lTexts;
+    lTexts.reserve(qsizetype(ATexts.size()));
+    for (const TResText& lText : ATexts)
+        lTexts << lText.Text();
+    return lTexts;
 }

@@ -4,6 +4,7 @@
 // installed by the translator), else the built-in English text of the running program.
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -195,3 +196,22 @@ using TMsgArg = std::variant<std::int64_t, QString>;
 QString FormatMsg(const QString& AFormat, std::initializer_list<TMsgArg> AArgs);
 // LoadResString(AId) filled by FormatMsg.
 QString FormatResString(int AId, std::initializer_list<TMsgArg> AArgs);
+
+// A catalogue message kept with its arguments; its text is made each time it is asked for, in the
+// language loaded then. What is noted before the language is known (while the data file is read, which
+// names it) still reads in that language when it is shown.
+class TResText {
+public:
+    TResText() = default;
+    TResText(int AId, std::initializer_list<TMsgArg> AArgs);
+    // A text outside the catalogue, given back as it stands.
+    static TResText Fixed(const QString& AText);
+    bool IsEmpty() const { return m_nId == 0; }
+    QString Text() const;
+
+private:
+    static constexpr int FIXED_TEXT = -1;
+    int m_nId = 0;
+    std::vector<TMsgArg> m_aArgs;
+};
+QStringList ResTexts(const std::vector<TResText>& ATexts);

@@ -86,8 +86,9 @@ public:
     // for the operator, naming the file: a data file that is not one, no tariff zone, a cost or start
     // time that did not read, no card read from a non-empty list. Empty when there is no file (a first
     // start) and after a load that stopped at an error (LoadError() tells that one). Filled by Open and
-    // LoadFromXml (uTarvoDocFile.cpp).
-    QStringList LoadProblems() const { return m_aLoadProblems; }
+    // LoadFromXml (uTarvoDocFile.cpp). Kept as messages, so they read in the language loaded when
+    // asked for: the file's own language is applied only once it has been read.
+    QStringList LoadProblems() const { return ResTexts(m_aLoadProblems); }
 
     // ---- data file ---------------------------------------------------------------------------------
     void LoadFromFile(const QString& AFileName);
@@ -227,8 +228,7 @@ public:
 
     // Bookings of guests inside, kept across restarts in "Reserved.ini" beside the data file.
     // The outputs are 0/false unless the card is inside; the result is whether it is booked.
-    bool GetBookingForCard(const TOrv_KEYNUM& ANumber, TDateTime& VFrom, TDateTime& VTo,
-                           bool& VAllDay) const;
+    bool GetBookingForCard(const TOrv_KEYNUM& ANumber, TDateTime& VFrom, TDateTime& VTo, bool& VAllDay) const;
     // The card must be inside (assertion). The booking holds in memory at once; false when it could
     // not be stored in "Reserved.ini" (then OnWriteError has told the operator).
     bool SetBookingForCard(const TOrv_KEYNUM& ANumber, bool AEnabled, TDateTime AFrom, TDateTime ATo,
@@ -423,7 +423,7 @@ private:
     int m_nOpenRef = 0;
     bool m_fLoadFailed = false;
     QString m_sLoadError;
-    QStringList m_aLoadProblems;
+    std::vector<TResText> m_aLoadProblems;
     TDocEvent FOnUserIn;
     TDocEvent FOnUserOut;
 

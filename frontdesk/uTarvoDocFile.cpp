@@ -224,9 +224,9 @@ void TTarvoDoc::LoadFromXmlUnguarded(TMemXml& AXml) {
     const TMXNode* lRoot = FindRootForLoad(AXml, lMinor);
     const QString lFileName = FileNameFor(AXml, m_sFileName);
     if (!lRoot) {
-        const QString lProblem = DataRootProblem(AXml, lFileName);
-        if (!lProblem.isEmpty())
-            m_aLoadProblems.append(lProblem);
+        TResText lProblem = DataRootProblem(AXml, lFileName);
+        if (!lProblem.IsEmpty())
+            m_aLoadProblems.push_back(std::move(lProblem));
         return;
     }
     // Whatever stops the reading, the zones read so far are left in the order billing relies on.
@@ -240,19 +240,24 @@ void TTarvoDoc::LoadFromXmlUnguarded(TMemXml& AXml) {
         LoadMain(*lMain);
     if (const TMXNode* lReader = Child(*lRoot, "Reader"))
         LoadReader(*lReader, lMinor);
-    if (const TMXNode* lZones = Child(*lRoot, "TimeZones"))
-        LoadZonesFromXml(*lZones, m_oTZs, lFileName, &m_aLoadProblems);
+    if (const TMXNode* lZones = Child(*lRoot, "TimeZones")) {
+        QStringList lZoneNotes;
+        const auto lKeepNotes = qScopeGuard([&] {
+            for (const QString& lNote : lZoneNotes)
+                m_aLoadProblems.push_back(TResText::Fixed(lNote));
+        });
+        LoadZonesFromXml(*lZones, m_oTZs, lFileName, &lZoneNotes);
+    }
     if (m_oTZs.IsEmpty())
-        m_aLoadProblems.append(FormatResString(MSG_LOAD_NO_ZONE, {QuotedFileName(lFileName)}));
+        m_aLoadProblems.push_back(TResText(MSG_LOAD_NO_ZONE, {QuotedFileName(lFileName)}));
     if (const TMXNode* lCards = Child(*lRoot, "Cards")) {
         m_nMaxLevel = LoadCardsFromXml(*lCards, m_oCards);
         // A card without a number is not read here: it would equal every key presented.
         const int lCount = lCards->ChildNodes().Count();
         if (m_oCards.IsEmpty() && lCount > 0)
-            m_aLoadProblems.append(
-                lCount == 1
-                    ? FormatResString(MSG_LOAD_ONLY_CARD, {QuotedFileName(lFileName)})
-                    : FormatResString(MSG_LOAD_NO_CARD, {std::int64_t(lCount), QuotedFileName(lFileName)}));
+            m_aLoadProblems.push_back(
+                lCount == 1 ? TResText(MSG_LOAD_ONLY_CARD, {QuotedFileName(lFileName)})
+                            : TResText(MSG_LOAD_NO_CARD, {std::int64_t(lCount), QuotedFileName(lFileName)}));
     }
     if (const TMXNode* lPopup = Child(*lRoot, "Popup")) {
         m_sPopupFontName = Attr(*lPopup, "fontName");

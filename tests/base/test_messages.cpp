@@ -58,6 +58,35 @@ TEST_F(TMessagesTest, TranslationsComeFromTheInstalledLookup) {
     EXPECT_EQ(LoadResString(MSG_NOT_OUT), QStringLiteral("Not out:"));
 }
 
+// A kept message is made into text when asked for: in the language loaded then, with the arguments it
+// was kept with in their order; a fixed text is given back as it stands, directives and all.
+TEST_F(TMessagesTest, KeptMessagesReadInTheLanguageLoadedWhenAskedFor) {
+    const std::vector<TResText> lKept = {
+        TResText(MSG_LOAD_NO_CARD, {std::int64_t(3), QStringLiteral("\"a%sb.xml\"")}),
+        TResText::Fixed(QStringLiteral("50% of %s")),
+        TResText(MSG_NOT_OUT, {}),
+    };
+    EXPECT_TRUE(TResText().IsEmpty());
+    EXPECT_EQ(TResText().Text(), QString());
+    EXPECT_FALSE(lKept[1].IsEmpty());
+    const QStringList lEnglish = {
+        QStringLiteral("None of the 3 cards in \"a%sb.xml\" could be read: no card would be recognised at "
+                       "the desk."),
+        QStringLiteral("50% of %s"),
+        QStringLiteral("Not out:"),
+    };
+    EXPECT_EQ(ResTexts(lKept), lEnglish);
+    // Arguments fill the translation's directives in their order, whatever their kind.
+    SetMsgLookup([](int AId, QString& VText) {
+        VText = QStringLiteral("<%1> %s / %d").arg(AId);
+        return true;
+    });
+    EXPECT_EQ(ResTexts(lKept), (QStringList{QStringLiteral("<1027> 3 / \"a%sb.xml\""),
+                                            QStringLiteral("50% of %s"), QStringLiteral("<281>  / ")}));
+    SetMsgLookup({});
+    EXPECT_EQ(ResTexts(lKept), lEnglish);
+}
+
 // Language files hold line breaks as CR LF. A message the program breaks with LF alone gets its
 // translation's breaks as LF (the toolkit would show the CR); one it breaks with CR LF keeps them.
 TEST_F(TMessagesTest, TranslatedLineBreaksTakeTheFormOfTheBuiltInText) {

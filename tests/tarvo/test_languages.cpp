@@ -241,6 +241,84 @@ private Q_SLOTS:
         QVERIFY(!lMain->ExitRequested());
     }
 
+    // Texts the front desk builds in code while it runs, in Russian: the start-up box naming what keeps
+    // the desk from billing (found while the file is read, before its language is applied), the
+    // settings' question when the data file was read only in part, and the font list's default entry,
+    // which the data file keeps as "<default>" in every language.
+    void deskTextsBuiltInCodeInRussian() {
+        const QByteArray lRussian = QByteArray(DataFile()).replace("<Main>", "<Main language=\"0419\">");
+        const auto lOpen = [this](const QByteArray& AData) {
+            m_oDir = std::make_unique<TTempDir>();
+            auto lMain =
+                std::make_unique<TfmMain>(m_oDir->WriteFile(QStringLiteral("Tarvo.xml"), AData), false);
+            lMain->Doc().SetLangDir(QStringLiteral(TARVO_SOURCE_DIR "/Languages"));
+            return lMain;
+        };
+        const auto lQuoted = [](const TfmMain& AMain) {
+            return QLatin1Char('"') + QDir::toNativeSeparators(AMain.Doc().FileName()) + QLatin1Char('"');
+        };
+
+        {
+            auto lMain = lOpen(lRussian);
+            TBoxReader lBoxes;
+            QVERIFY(lMain->DeferredStartup());
+            QCOMPARE(lBoxes.m_aBoxes.size(), 1);
+            QCOMPARE(lBoxes.m_aBoxes[0].m_sText,
+                     QStringLiteral("Стойка администратора не может работать как следует:\n\nИз ") +
+                         lQuoted(*lMain) +
+                         QStringLiteral(
+                             " не удалось прочитать ни одной тарифной зоны: каждое посещение стоило бы 0."));
+        }
+        {
+            // A zone whose start cannot be read stops the reading of the file read again while the
+            // desk runs in Russian: saving needs the operator's word.
+            auto lMain = lOpen(lRussian);
+            lMain->Doc().Open();
+            QByteArray lDamaged = lRussian;
+            lDamaged.replace("<Cards>",
+                             "<TimeZones><Item1 name=\"Day\" startTime=\"25:00\"/></TimeZones><Cards>");
+            QVERIFY_THROWS_EXCEPTION(std::exception, lMain->Doc().LoadFromFile(m_oDir->WriteFile(
+                                                         QStringLiteral("Tarvo.xml"), lDamaged)));
+            QVERIFY(lMain->Doc().LoadFailed());
+            TfmSettingsDlg lDlg(lMain.get(), lMain->Doc());
+            lDlg.show();
+            lDlg.pcSettings->setCurrentIndex(PAGE_INTERFACE);
+            lDlg.edtPopupMax->setValue(lDlg.edtPopupMax->value() + 1);
+            TBoxReader lBoxes;
+            QVERIFY(!lDlg.StoreSettings()); // answered No
+            QCOMPARE(lBoxes.m_aBoxes.size(), 1);
+            const QString lText = lBoxes.m_aBoxes[0].m_sText;
+            const QString lStart = QStringLiteral("Файл данных «%1» не удалось прочитать полностью (")
+                                       .arg(lMain->Doc().FileName());
+            QVERIFY2(lText.startsWith(lStart), qPrintable(lText));
+            QVERIFY2(
+                lText.endsWith(QStringLiteral("). Сохранение сейчас потеряло бы настройки, записанные после "
+                                              "ошибки, поэтому файл не сохранён.\n\nВсё равно сохранить "
+                                              "настройки?")),
+                qPrintable(lText));
+        }
+        {
+            auto lMain = lOpen(lRussian);
+            lMain->Doc().Open();
+            const QString lDefault = QStringLiteral("<по умолчанию>");
+            {
+                TfmSettingsDlg lDlg(lMain.get(), lMain->Doc());
+                lDlg.show();
+                lDlg.pcSettings->setCurrentIndex(PAGE_INTERFACE);
+                QCOMPARE(lDlg.cbFontName->itemText(0), lDefault);
+                lDlg.cbFontName->setCurrentIndex(0);
+                Q_EMIT lDlg.cbFontName->activated(0);
+                QTest::mouseClick(lDlg.btnOk, Qt::LeftButton);
+                QCOMPARE(lDlg.result(), int(QDialog::Accepted));
+            }
+            QCOMPARE(lMain->Doc().PopupFontName(), QStringLiteral("<default>"));
+            TfmSettingsDlg lAgain(lMain.get(), lMain->Doc());
+            lAgain.show();
+            lAgain.pcSettings->setCurrentIndex(PAGE_INTERFACE);
+            QCOMPARE(lAgain.cbFontName->currentText(), lDefault);
+        }
+    }
+
     // The first-start box in Russian: its text names the data folder, its buttons keep their shortcuts.
     // For the documentation, when TARVO_SCREENSHOT_DIR names a folder, it is saved as first-start-ru.png.
     void firstStartBoxInRussian() {
