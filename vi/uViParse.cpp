@@ -267,24 +267,61 @@ QString StringField(const TJson& AObject, const char* AName) {
     return QString::fromStdString(lIt->get<std::string>());
 }
 
+// Counts the parse events of a device tree and follows its nesting; raises Exception past the limits.
+class TTreeLimits : public nlohmann::json_sax<TJson> {
+public:
+    bool null() override { return Value(); }
+    bool boolean(bool) override { return Value(); }
+    bool number_integer(number_integer_t) override { return Value(); }
+    bool number_unsigned(number_unsigned_t) override { return Value(); }
+    bool number_float(number_float_t, const string_t&) override { return Value(); }
+    bool string(string_t&) override { return Value(); }
+    bool binary(binary_t&) override { return Value(); }
+    bool start_object(std::size_t) override { return Open(); }
+    bool key(string_t&) override { return Value(); }
+    bool end_object() override { return Close(); }
+    bool start_array(std::size_t) override { return Open(); }
+    bool end_array() override { return Close(); }
+    // The second pass, which builds the tree, reports the syntax error; up to it the limits held.
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+        return false;
+    }
+
+private:
+    bool Value() {
+        if (m_nDepth > MaxTreeDepth)
+            throw Exception(QStringLiteral("The device tree of the server is nested too deeply."));
+        if (++m_nValues > MaxTreeValues)
+            throw Exception(QStringLiteral("The device tree of the server is too large."));
+        return true;
+    }
+    bool Open() {
+        Value();
+        ++m_nDepth;
+        return true;
+    }
+    bool Close() {
+        --m_nDepth;
+        return Value();
+    }
+    int m_nDepth = 0;
+    int m_nValues = 0;
+};
+
 } // namespace
 
 void ParseDeviceTree(const QByteArray& ABody, TVICameraList& VCameras) {
     VCameras.Clear();
     const std::string lText = FromAnsi(ABody).toStdString();
-    int lValues = 0;
     TJson lRoot;
     try {
-        lRoot = TJson::parse(
-            lText,
-            [&](int ADepth, TJson::parse_event_t, TJson&) {
-                if (ADepth > MaxTreeDepth)
-                    throw Exception(QStringLiteral("The device tree of the server is nested too deeply."));
-                if (++lValues > MaxTreeValues)
-                    throw Exception(QStringLiteral("The device tree of the server is too large."));
-                return true;
-            },
-            true);
+        // The limits are checked in a first pass that builds nothing, so a hostile tree never takes
+        // the memory of its values, and the tree is then built without a per-value callback: the
+        // library's callback parser looks through the whole enclosing array at the end of each object,
+        // which would make a long camera list quadratic.
+        TTreeLimits lLimits;
+        TJson::sax_parse(lText, &lLimits);
+        lRoot = TJson::parse(lText);
     } catch (const TJson::exception& E) {
         throw Exception(QStringLiteral("The device tree of the server could not be read: %1")
                             .arg(QString::fromUtf8(E.what())));
