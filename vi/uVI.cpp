@@ -1,9 +1,11 @@
 #include "vi/uVI.h"
 
+#include "base/uCodePage.h"
 #include "base/uExceptions.h"
 #include "vi/uVIThread.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QEvent>
 #include <QObject>
 #include <QTimeZone>
@@ -173,4 +175,9 @@ TDateTime LocalToUtc(TDateTime ALocal) {
 
 std::int64_t LocalToUtcMSecs(TDateTime ALocal, std::int32_t AOffsSecs) {
     return LocalToUtcDateTime(ALocal).toMSecsSinceEpoch() + static_cast<std::int64_t>(AOffsSecs) * 1000;
+}
+
+QString VIPasswordMd5(const QString& APassword) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(ToAnsi(APassword), QCryptographicHash::Md5).toHex().toUpper());
 }

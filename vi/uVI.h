@@ -113,3 +113,6 @@ private:
 TDateTime LocalToUtc(TDateTime ALocal);
 // The UTC milliseconds since 1970-01-01 of a local moment plus AOffsSecs seconds.
 std::int64_t LocalToUtcMSecs(TDateTime ALocal, std::int32_t AOffsSecs);
+// The password's digest as the server checks it and PasswMd5 holds it: MD5 of its bytes in the system's
+// 8-bit code page, 32 upper-case hexadecimal digits.
+QString VIPasswordMd5(const QString& APassword);

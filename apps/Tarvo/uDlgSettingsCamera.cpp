@@ -5,13 +5,12 @@
 #include "apps/Tarvo/uDlgSettings.h"
 
 #include "apps/Tarvo/uVILiveFotoDlg.h"
-#include "base/uCodePage.h"
 #include "camera/uWebCam.h"
 #include "gui/uErrorBox.h"
+#include "vi/uVI.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QCryptographicHash>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -74,13 +73,6 @@ std::int32_t ModeOfSizeText(const QString& AText) {
 QString ModeText(int AIdx, const TWebCamMode& AMode) {
     return QString::asprintf("%d - %dx%dx%d (%d fps)", AIdx, AMode.m_nWidth, AMode.m_nHeight,
                              AMode.m_nBitCount, AMode.m_nFps);
-}
-
-// The password's digest as the video server checks it: MD5 of its bytes in the system's 8-bit code page,
-// 32 upper-case hexadecimal digits.
-QString PasswordMd5(const QString& APassword) {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(ToAnsi(APassword), QCryptographicHash::Md5).toHex().toUpper());
 }
 
 // A typed camera text "link   // title": the link is the text before "//" without trailing blanks, the
@@ -533,7 +525,7 @@ void TfmSettingsDlg::ReadVIPage() {
         m_oCopy.m_sVILogin = edtLogin->text();
     if (Touched(edtPassword)) {
         // Only the digest is kept: the edit shows it from now on, as when loaded.
-        m_oCopy.m_sVIPasswMd5 = PasswordMd5(edtPassword->text());
+        m_oCopy.m_sVIPasswMd5 = VIPasswordMd5(edtPassword->text());
         ++m_nCtrlUpdate;
         edtPassword->setText(m_oCopy.m_sVIPasswMd5);
         --m_nCtrlUpdate;

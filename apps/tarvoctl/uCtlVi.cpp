@@ -3,12 +3,10 @@
 
 #include "apps/tarvoctl/uTarvoCtl.h"
 
-#include "base/uCodePage.h"
 #include "base/uPaths.h"
 #include "frontdesk/uTarvoDoc.h"
 #include "vi/uVI.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -155,8 +153,7 @@ void ViCommand(const QStringList& AArgs, TCtlIo AIo) {
     if (!lLogin.isEmpty())
         lSettings.m_sLogin = lLogin;
     if (lHasPassword)
-        lSettings.m_sPasswMd5 = QString::fromLatin1(
-            QCryptographicHash::hash(ToAnsi(lPassword), QCryptographicHash::Md5).toHex().toUpper());
+        lSettings.m_sPasswMd5 = VIPasswordMd5(lPassword);
     if (!lCamera.isEmpty())
         lSettings.m_sCamera = lCamera;
     if (!lTimeout.isEmpty()) {
