@@ -271,12 +271,19 @@ TEST(ViArchive, TheCameraIconOfAVisitShowsTheServersFrame) {
 
     ASSERT_EQ(lWorld.Orvsim({"present", "COM3", "0A0B0C"}).nStatus, 0);
     ASSERT_TRUE(WaitForText(lWorld.DataPath("Logs/L02032026.log"), "10:00:00 [in] Ann")) << lDesk.Err();
-    // The log list's new first row: its camera icon is at the row's left end.
-    std::optional<std::pair<int, int>> lRow;
+    // The log list's new first row, once the window has settled again (a slow build may show the row
+    // before its icon): its camera icon is at the row's left end.
+    TPicture lAfter;
     ASSERT_TRUE(WaitUntil([&] {
-        lRow = FirstChangedBand(lBefore, Grab(lX, *lMain));
-        return lRow.has_value();
+        TPicture lNow = Grab(lX, *lMain);
+        const bool lSettled = !lNow.m_aPixels.empty() && lNow.m_aPixels == lAfter.m_aPixels &&
+                              lNow.m_aPixels != lBefore.m_aPixels;
+        lAfter = std::move(lNow);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return lSettled;
     }));
+    const std::optional<std::pair<int, int>> lRow = FirstChangedBand(lBefore, lAfter);
+    ASSERT_TRUE(lRow.has_value());
     lPointer.Click(lMain->m_nX + lRow->first + 6, lMain->m_nY + lRow->second);
 
     // The viewer: the camera's title and the visit in its caption.
