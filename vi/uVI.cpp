@@ -181,3 +181,19 @@ QString VIPasswordMd5(const QString& APassword) {
     return QString::fromLatin1(
         QCryptographicHash::hash(ToAnsi(APassword), QCryptographicHash::Md5).toHex().toUpper());
 }
+
+void ApplyVISetup(TVI& AVI, const TVISetup& ASetup) {
+    const bool lWanted = ASetup.Wanted();
+    if (lWanted && (AVI.Server() != ASetup.m_sServer || AVI.Login() != ASetup.m_sLogin ||
+                    AVI.PasswMd5() != ASetup.m_sPasswMd5)) {
+        AVI.SetActive(false);
+        AVI.SetServer(ASetup.m_sServer);
+        AVI.SetLogin(ASetup.m_sLogin);
+        AVI.SetPasswMd5(ASetup.m_sPasswMd5);
+    }
+    AVI.SetCurrentCamera(ASetup.m_sCamera);
+    AVI.SetCurrCamTitle(ASetup.m_sCameraTitle);
+    AVI.SetTimeOffs(ASetup.m_nTimeOffs);
+    AVI.SetReqTimeout(ASetup.m_nReqTimeout);
+    AVI.SetActive(lWanted);
+}

@@ -108,6 +108,26 @@ private:
     std::uint32_t m_nReqTimeout = VI_DEFAULT_TIMEOUT;
 };
 
+// What a client is set up from. It is wanted when the video server is the chosen camera source and
+// server, login and digest are all given.
+struct TVISetup {
+    bool m_fChosen = false;
+    QString m_sServer;
+    QString m_sLogin;
+    QString m_sPasswMd5;
+    QString m_sCamera;
+    QString m_sCameraTitle;
+    std::int32_t m_nTimeOffs = 0;
+    std::uint32_t m_nReqTimeout = VI_DEFAULT_TIMEOUT;
+    bool Wanted() const {
+        return m_fChosen && !m_sServer.isEmpty() && !m_sLogin.isEmpty() && !m_sPasswMd5.isEmpty();
+    }
+};
+// Sets AVI up: when wanted, a server, login or digest other than the client's deactivates it first (the
+// worker takes them when it starts) and the client takes all three; then it takes the camera, its
+// title, the time offset and the request time-out, and is active exactly when wanted.
+void ApplyVISetup(TVI& AVI, const TVISetup& ASetup);
+
 // Local moment to UTC by the system's time-zone rules. Raises Exception "Error converting to UTC Time.
 // Time zone could not be determined." when the rules cannot be had.
 TDateTime LocalToUtc(TDateTime ALocal);

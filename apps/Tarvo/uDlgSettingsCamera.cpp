@@ -591,22 +591,17 @@ void TfmSettingsDlg::ApplyVISettings() {
     ReadVIPage();
     if (!FVI)
         return;
-    const bool lWanted = m_oCopy.m_nCamSource == 2 && !m_oCopy.m_sVIServer.isEmpty() &&
-                         !m_oCopy.m_sVILogin.isEmpty() && !m_oCopy.m_sVIPasswMd5.isEmpty();
+    TVISetup lSetup;
+    lSetup.m_fChosen = m_oCopy.m_nCamSource == 2;
+    lSetup.m_sServer = m_oCopy.m_sVIServer;
+    lSetup.m_sLogin = m_oCopy.m_sVILogin;
+    lSetup.m_sPasswMd5 = m_oCopy.m_sVIPasswMd5;
+    lSetup.m_sCamera = m_oCopy.m_sVICamera;
+    lSetup.m_sCameraTitle = m_oCopy.m_sVICameraTitle;
+    lSetup.m_nTimeOffs = m_oCopy.m_nVITimeOffs;
+    lSetup.m_nReqTimeout = m_oCopy.m_nVIReqTimeOut;
     try {
-        if (lWanted && (FVI->Server() != m_oCopy.m_sVIServer || FVI->Login() != m_oCopy.m_sVILogin ||
-                        FVI->PasswMd5() != m_oCopy.m_sVIPasswMd5)) {
-            // The worker takes the login when it starts: a new session.
-            FVI->SetActive(false);
-            FVI->SetServer(m_oCopy.m_sVIServer);
-            FVI->SetLogin(m_oCopy.m_sVILogin);
-            FVI->SetPasswMd5(m_oCopy.m_sVIPasswMd5);
-        }
-        FVI->SetCurrentCamera(m_oCopy.m_sVICamera);
-        FVI->SetCurrCamTitle(m_oCopy.m_sVICameraTitle);
-        FVI->SetTimeOffs(m_oCopy.m_nVITimeOffs);
-        FVI->SetReqTimeout(m_oCopy.m_nVIReqTimeOut);
-        FVI->SetActive(lWanted);
+        ApplyVISetup(*FVI, lSetup);
     } catch (const std::exception& lError) {
         ShowException(this, lError);
     }

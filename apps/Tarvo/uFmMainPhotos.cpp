@@ -78,26 +78,29 @@ void TfmMain::ApplyCameraSources() {
     PrunePhotos();
 }
 
+namespace {
+
+TVISetup DocVISetup(const TTarvoDoc& ADoc) {
+    TVISetup lSetup;
+    lSetup.m_fChosen = ADoc.CamSource() == 2;
+    lSetup.m_sServer = ADoc.VIServer();
+    lSetup.m_sLogin = ADoc.VILogin();
+    lSetup.m_sPasswMd5 = ADoc.VIPasswMd5();
+    lSetup.m_sCamera = ADoc.VICamera();
+    lSetup.m_sCameraTitle = ADoc.VICameraTitle();
+    lSetup.m_nTimeOffs = ADoc.VITimeOffs();
+    lSetup.m_nReqTimeout = ADoc.VIReqTimeOut();
+    return lSetup;
+}
+
+} // namespace
+
 bool VideoServerWanted(const TTarvoDoc& ADoc) {
-    return ADoc.CamSource() == 2 && !ADoc.VIServer().isEmpty() && !ADoc.VILogin().isEmpty() &&
-           !ADoc.VIPasswMd5().isEmpty();
+    return DocVISetup(ADoc).Wanted();
 }
 
 void ApplyVideoServer(TVI& AVI, const TTarvoDoc& ADoc) {
-    const bool lWanted = VideoServerWanted(ADoc);
-    // The worker takes the address and the login when it starts: a new one needs a new session.
-    if (lWanted && (AVI.Server() != ADoc.VIServer() || AVI.Login() != ADoc.VILogin() ||
-                    AVI.PasswMd5() != ADoc.VIPasswMd5())) {
-        AVI.SetActive(false);
-        AVI.SetServer(ADoc.VIServer());
-        AVI.SetLogin(ADoc.VILogin());
-        AVI.SetPasswMd5(ADoc.VIPasswMd5());
-    }
-    AVI.SetCurrentCamera(ADoc.VICamera());
-    AVI.SetCurrCamTitle(ADoc.VICameraTitle());
-    AVI.SetTimeOffs(ADoc.VITimeOffs());
-    AVI.SetReqTimeout(ADoc.VIReqTimeOut());
-    AVI.SetActive(lWanted);
+    ApplyVISetup(AVI, DocVISetup(ADoc));
 }
 
 void TfmMain::ShowPhotoPopup(const QString& AText, bool AStays) {
