@@ -30,18 +30,9 @@ const char* const cViUsage =
     "  --camera ID        the camera's identifier instead\n"
     "  --timeout MS       the request time-out in milliseconds instead\n";
 
-struct TViSettings {
-    QString m_sServer;
-    QString m_sLogin;
-    QString m_sPasswMd5;
-    QString m_sCamera;
-    QString m_sCameraTitle;
-    std::int32_t m_nTimeOffs = 0;
-    std::uint32_t m_nTimeout = VI_DEFAULT_TIMEOUT;
-};
-
-TViSettings DeskSettings() {
-    TViSettings lSettings;
+// The front desk's client settings; the command asks the server whatever the desk's camera source.
+TVISetup DeskSettings() {
+    TVISetup lSettings;
     Tarvo::TTarvoDoc lDoc;
     const QString lPath = DataFilePath();
     if (QFileInfo::exists(lPath))
@@ -54,7 +45,7 @@ TViSettings DeskSettings() {
     lSettings.m_sCameraTitle = lDoc.VICameraTitle();
     lSettings.m_nTimeOffs = lDoc.VITimeOffs();
     if (lDoc.VIReqTimeOut() != 0)
-        lSettings.m_nTimeout = lDoc.VIReqTimeOut();
+        lSettings.m_nReqTimeout = lDoc.VIReqTimeOut();
     return lSettings;
 }
 
@@ -147,7 +138,7 @@ void ViCommand(const QStringList& AArgs, TCtlIo AIo) {
             throw ECtlUsage(QStringLiteral("frames are saved as .jpg or .png, not \"%1\"").arg(lFile));
     }
 
-    TViSettings lSettings = DeskSettings();
+    TVISetup lSettings = DeskSettings();
     if (!lServer.isEmpty())
         lSettings.m_sServer = lServer;
     if (!lLogin.isEmpty())
@@ -158,7 +149,7 @@ void ViCommand(const QStringList& AArgs, TCtlIo AIo) {
         lSettings.m_sCamera = lCamera;
     if (!lTimeout.isEmpty()) {
         bool lOk = false;
-        lSettings.m_nTimeout = lTimeout.toUInt(&lOk);
+        lSettings.m_nReqTimeout = lTimeout.toUInt(&lOk);
         if (!lOk)
             throw ECtlUsage(QStringLiteral("--timeout needs milliseconds"));
     }
@@ -171,7 +162,7 @@ void ViCommand(const QStringList& AArgs, TCtlIo AIo) {
     lVI.SetPasswMd5(lSettings.m_sPasswMd5);
     lVI.SetCurrentCamera(lSettings.m_sCamera);
     lVI.SetTimeOffs(lSettings.m_nTimeOffs);
-    lVI.SetReqTimeout(lSettings.m_nTimeout);
+    lVI.SetReqTimeout(lSettings.m_nReqTimeout);
     lVI.SetActive(true);
     if (lWhat == QLatin1String("cameras")) {
         RunRequest(lVI, viCameras);
